@@ -1,0 +1,60 @@
+// One delta stage: the outside decoder started in the background and its output followed.
+#include "patchers/common/delta_stage.h"
+
+#include "patchers/common/console.h"
+#include "patchers/common/image_access.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr unsigned kPollMilliseconds = 10;
+constexpr int kOpenAttempts = 500;
+constexpr int kStallPolls = 500;
+constexpr int kRemoveAttempts = 50;
+constexpr unsigned kRemoveRetryMilliseconds = 100;
+
+bool waitForOutput(const char* outputPath, int* slot) {
+    for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+        platform::sleepMilliseconds(kPollMilliseconds);
+        openForReading(slot, outputPath);
+        if (*slot >= 0) return true;
+    }
+    return false;
+}
+
+// Follows the output until it reaches the expected size (true) or stalls (false).
+bool followOutput(const DeltaStage& stage, const int* slot) {
+    int64_t lastSize = -1;  // the first reading always counts as a change
+    int stalls = 0;
+    for (;;) {
+        const int64_t size = slotLength(slot);
+        if (size == lastSize) {
+            platform::sleepMilliseconds(kPollMilliseconds);
+            if (++stalls >= kStallPolls) return false;
+            continue;
+        }
+        lastSize = size;
+        stalls = 0;
+        const double percent = static_cast<double>(static_cast<long double>(size) / stage.expectedSize * 100);
+        printProgress(percent / stage.shownDivisor + stage.shownOffset);
+        if (size == static_cast<int64_t>(stage.expectedSize)) return true;
+    }
+}
+
+}  // namespace
+
+bool runDeltaStage(const DeltaStage& stage, int* slot) {
+    platform::removeFile(stage.outputPath);
+    platform::runInBackground(stage.commandFormat, stage.arguments, stage.argumentCount);
+    const bool done = waitForOutput(stage.outputPath, slot) && followOutput(stage, slot);
+    closeSlot(slot);
+    return done;
+}
+
+bool removeWhenReleased(const char* path) {
+    for (int attempt = 0; attempt < kRemoveAttempts; ++attempt) {
+        if (platform::removeFile(path) || !platform::fileExists(path)) return true;
+        platform::sleepMilliseconds(kRemoveRetryMilliseconds);
+    }
+    return false;
+}

@@ -1,0 +1,153 @@
+// The append primitives that rebuild a European image into the US layout, and the plans they run.
+#include "patchers/common/rebuild.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "patchers/common/console.h"
+#include "patchers/common/image_access.h"
+#include "platform/platform.h"
+
+namespace {
+
+void reportRebuildProgress(const RebuildContext& context) {
+    const long double share = static_cast<long double>(*context.written) / context.progressTotal * 100;
+    printProgress(static_cast<double>(share / context.stageDivisor));
+}
+
+int fail(RebuildContext& context, RebuildFailure failure) {
+    context.failure = failure;
+    return 0;
+}
+
+// Reads a range of the source into a new buffer in the buffer slot; 0 with the failure set.
+int readSource(uint32_t offset, uint32_t size, uint32_t* length, RebuildContext& context) {
+    ImageReadFailure why;
+    if (readImageRange(context.sourceSlot, context.sourcePath, context.bufferSlot, length, size, offset, &why)) return 1;
+    if (why == ImageReadFailure::Open) return fail(context, RebuildFailure::OpenSource);
+    if (why == ImageReadFailure::Allocation) return fail(context, RebuildFailure::Allocation);
+    return fail(context, RebuildFailure::ReadSource);
+}
+
+void releaseBuffer(RebuildContext& context) {
+    free(*context.bufferSlot);
+    *context.bufferSlot = nullptr;
+}
+
+int append(const unsigned char* bytes, uint32_t count, RebuildContext& context) {
+    if (!platform::writeFully(context.target, bytes, count)) return fail(context, RebuildFailure::WriteTarget);
+    *context.written += count;
+    reportRebuildProgress(context);
+    return 1;
+}
+
+uint32_t readWord(const unsigned char* at) {
+    return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 | static_cast<uint32_t>(at[2]) << 16 |
+           static_cast<uint32_t>(at[3]) << 24;
+}
+
+const NameTableEntry* findSource(const NameTable& table, const char* name) {
+    for (const NameTableEntry* entry = table.source; entry->name[0]; ++entry) {
+        if (strcmp(entry->name, name) == 0) return entry;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+int copyImageRange(uint32_t start, uint32_t length, RebuildContext& context) {
+    const uint64_t end = static_cast<uint64_t>(start) + length;
+    for (uint64_t offset = start; offset < end; offset += kCopyChunk) {
+        const uint32_t wanted = static_cast<uint32_t>(end - offset < kCopyChunk ? end - offset : kCopyChunk);
+        uint32_t got = 0;
+        if (!readSource(static_cast<uint32_t>(offset), wanted, &got, context)) return 0;
+        // A source that ends early would leave the target short: stop rather than shift the layout.
+        const int appended = got == wanted && append(*context.bufferSlot, got, context);
+        if (got != wanted) context.failure = RebuildFailure::ReadSource;
+        releaseBuffer(context);
+        if (!appended) return 0;
+    }
+    return 1;
+}
+
+int writeZeros(uint32_t size, RebuildContext& context) {
+    unsigned char* zeros = static_cast<unsigned char*>(calloc(size ? size : 1, 1));
+    if (!zeros) return fail(context, RebuildFailure::Allocation);
+    const int appended = append(zeros, size, context);
+    free(zeros);
+    return appended;
+}
+
+int copyByNameTable(uint32_t baseSector, const NameTable& table, RebuildContext& context) {
+    int32_t position = 0;
+    for (const NameTableEntry* entry = table.destination; entry->name[0]; ++entry) {
+        if (entry->sector != position) {
+            if (!writeZeros(static_cast<uint32_t>(entry->sector - position) * kSectorSize, context)) return 0;
+            position = entry->sector;
+        }
+        const uint32_t bytes = static_cast<uint32_t>(entry->sectors) * kSectorSize;
+        const NameTableEntry* source = findSource(table, entry->name);
+        const int appended = source ? copyImageRange((baseSector + static_cast<uint32_t>(source->sector)) * kSectorSize,
+                                                     bytes, context)
+                                    : writeZeros(bytes, context);
+        if (!appended) return 0;
+        position += entry->sectors;
+    }
+    return 1;
+}
+
+bool isSoundStreamHeader(const unsigned char* sector) {
+    return readWord(sector) == 0x64685353 || readWord(sector + 4) == 24 || readWord(sector + 8) == 16 ||
+           readWord(sector + 12) == 48000;
+}
+
+int copySoundRun(uint32_t start, uint32_t length, const SoundOffsetTable& offsets, RebuildContext& context) {
+    uint32_t size = 0;
+    if (!readSource(start, length, &size, context)) return 0;
+    const unsigned char* run = *context.bufferSlot;
+    uint32_t position = 0;
+    int result = 1;
+    for (uint32_t j = 0; j < offsets.count; ++j) {
+        const bool last = j + 1 == offsets.count;
+        const uint32_t slot = static_cast<uint32_t>((last ? static_cast<int64_t>(offsets.end)
+                                                          : static_cast<int64_t>(offsets.offsets[j + 1])) -
+                                                    offsets.offsets[j]);
+        // A slot that reaches past what was read would take bytes from outside the run.
+        if (slot > size || position > size - slot) {
+            result = fail(context, RebuildFailure::BadStep);
+            break;
+        }
+        if (!append(run + position, slot, context)) {
+            result = 0;
+            break;
+        }
+        if (last) break;
+        // The next stream starts on the next sector that begins with a header.
+        position += kSectorSize;
+        while (position < size && size - position >= 16 && !isSoundStreamHeader(run + position)) position += kSectorSize;
+        if (position >= size || size - position < 16) {
+            result = fail(context, RebuildFailure::BadStep);
+            break;
+        }
+    }
+    releaseBuffer(context);
+    return result;
+}
+
+int runRebuildPlan(const RebuildPlan& plan, RebuildContext& context) {
+    for (size_t i = 0; i < plan.count; ++i) {
+        const RebuildStep& step = plan.steps[i];
+        const uint32_t before = *context.written;
+        int done = 0;
+        switch (step.kind) {
+        case StepKind::Zeros: done = writeZeros(step.written, context); break;
+        case StepKind::Copy: done = copyImageRange(step.sourceOffset, step.written, context); break;
+        case StepKind::NameTable: done = copyByNameTable(step.sourceOffset / kSectorSize, *step.names, context); break;
+        case StepKind::SoundRun: done = copySoundRun(step.sourceOffset, step.sourceLength, *step.sounds, context); break;
+        }
+        if (!done) return 0;
+        // Every step appends exactly its length: a table that disagrees would shift the layout.
+        if (*context.written - before != step.written) return fail(context, RebuildFailure::BadStep);
+    }
+    return 1;
+}

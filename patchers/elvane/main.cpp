@@ -1,0 +1,163 @@
+// frpatch_elvane: turns a US or European disc image of Elvane into its French version.
+#include <cstring>
+
+#include "patchers/common/console.h"
+#include "patchers/common/delta_stage.h"
+#include "patchers/common/file_search.h"
+#include "patchers/common/image_access.h"
+#include "patchers/common/path_text.h"
+#include "patchers/common/rebuild.h"
+#include "patchers/common/rebuild_messages.h"
+#include "patchers/common/release.h"
+#include "patchers/elvane/elvane_plan.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr uint32_t kUsImageSize = 2599682048u;
+constexpr uint32_t kEuropeanImageSize = 2669969408u;
+const unsigned char kUsMarker[] = {0x82, 0x62, 0x82, 0x81};
+
+enum Release { US, European };
+const ReleaseSignature kReleases[] = {
+    {kUsImageSize, 13093328, "cdrom0:\\SLUS_603.27;1", 14500752, kUsMarker, sizeof kUsMarker},
+    {kEuropeanImageSize, 12693144, "cdrom0:\\SLES_608.92;1", 0, nullptr, 0},
+};
+const char* const kDeltaPrefixes[] = {"EV1_Patch_US-FR_", "EV1_Patch_EU-FR_"};
+constexpr size_t kDeltaPrefixLength = 16;
+
+const char kCommandFormat[] = "start /b xdelta.exe -d -fs \"%s\" \"%s\" \"%s\"";
+
+// What one run works with; every path is a patcher text buffer.
+struct ElvaneRun {
+    char startDirectory[kPathBufferSize] = "";
+    char imagePath[kPathBufferSize] = "";
+    char displayName[kPathBufferSize] = "";
+    char patchPath[kPathBufferSize] = "";
+    char temporaryPath[kPathBufferSize] = "";
+    char outputPath[kPathBufferSize] = "";
+    int imageSlot = kClosedSlot;
+    int temporarySlot = kClosedSlot;
+    Release release = US;
+    uint32_t written = 0;
+};
+
+void printNotFound() {
+    platform::consoleLine("Impossible de trouver le fichier ISO d'Elvane.\n");
+    platform::consolePrintf(
+        "La taille du fichier doit %ctre la suivante :\n2 599 682 048 octets pour la version US.\n"
+        "2 669 969 408 octets pour la version EU.\n\n",
+        kECircumflex);
+    platform::consolePrintf(
+        "Le CRC32 doit %ctre le suivant :\n5B0C3A71 pour la version US.\nC24E9D06 pour la version EU.\n",
+        kECircumflex);
+}
+
+bool findImage(ElvaneRun& run) {
+    FoundImage found;
+    switch (findDiscImage(kReleases, 2, run.startDirectory, run.imagePath, run.displayName, found)) {
+    case ImageSearch::NotFound:
+        printNotFound();
+        return false;
+    case ImageSearch::CannotOpen:
+        platform::consolePrintf("Impossible d'ouvrir le fichier ISO suivant : %s\n", run.displayName);
+        return false;
+    case ImageSearch::Found:
+        break;
+    }
+    run.release = static_cast<Release>(found.release);
+    if (run.release == US) {
+        platform::consolePrintf("Version US d%ctect%ce : %s\n\n", kEAcute, kEAcute, run.displayName);
+    } else {
+        platform::consolePrintf("Version europ%cenne d%ctect%ce : %s\n\n", kEAcute, kEAcute, kEAcute,
+                                run.displayName);
+    }
+    // The next walk, for the delta file, starts from the start directory again.
+    char rest[kPathBufferSize];
+    while (findNextFile(rest, "iso")) {
+    }
+    return true;
+}
+
+// Finds the delta file of the release; the walk is left in its directory, which stays current.
+bool findDelta(ElvaneRun& run) {
+    while (findNextFile(run.patchPath, "xdelta")) {
+        keepFileName(run.patchPath);
+        if (strncmp(run.patchPath, kDeltaPrefixes[run.release], kDeltaPrefixLength) == 0) return true;
+    }
+    platform::consoleLine(run.release == US ? "Unable to find the US->FR xdelta patch file."
+                                            : "Unable to find the EU->FR xdelta patch file.");
+    return false;
+}
+
+bool derivePaths(ElvaneRun& run) {
+    if (deriveImagePath(run.imagePath, "_temp.iso", run.temporaryPath) &&
+        deriveImagePath(run.imagePath, "_patched.iso", run.outputPath)) {
+        return true;
+    }
+    platform::consolePrintf("Le chemin du fichier ISO est trop long : %s\n", run.displayName);
+    return false;
+}
+
+// Writes the temporary image in the US layout; on failure nothing of it is left.
+bool rebuildEuropeanImage(ElvaneRun& run) {
+    createForWriting(&run.temporarySlot, run.temporaryPath);
+    if (run.temporarySlot < 0) {
+        platform::consolePrintf("Impossible de cr%cer le fichier ISO temporaire.\n", kEAcute);
+        return false;
+    }
+    unsigned char* buffer = nullptr;
+    RebuildContext context = {&run.imageSlot,       run.imagePath, &buffer, kUsImageSize, run.temporarySlot,
+                              &run.written,         2,             RebuildFailure::None};
+    const bool rebuilt = runRebuildPlan(ElvaneRebuildPlan, context);
+    closeSlot(&run.temporarySlot);
+    if (rebuilt) return true;
+    printRebuildFailure(context.failure, run.displayName);
+    removeWhenReleased(run.temporaryPath);
+    return false;
+}
+
+void applyDelta(ElvaneRun& run) {
+    const bool european = run.release == European;
+    const DeltaStage stage = {kCommandFormat,
+                              {european ? run.temporaryPath : run.imagePath, run.patchPath, run.outputPath},
+                              3,
+                              run.outputPath,
+                              kUsImageSize,
+                              european ? 2.0 : 1.0,
+                              european ? 50.0 : 0.0};
+    const bool patched = runDeltaStage(stage, &run.imageSlot);
+    if (patched) {
+        char outputName[kPathBufferSize];
+        makeDisplayName(run.outputPath, run.startDirectory, outputName);
+        platform::consolePrintf("\n\nLe patch a %ct%c appliqu%c avec succ%cs !\n", kEAcute, kEAcute, kEAcute, kEGrave);
+        platform::consolePrintf("Le fichier du jeu en fran%cais est \"%s\".\n", kCCedilla, outputName);
+    } else {
+        platform::consolePrintf(
+            "\n\nLe patchage a %cchou%c d%c %c un probl%cme de CRC32. Le fichier \"%s\" n'est pas correct.\n",
+            kEAcute, kEAcute, kUCircumflex, kAGrave, kEGrave, run.displayName);
+    }
+    if (european) removeWhenReleased(run.temporaryPath);
+    if (!patched) removeWhenReleased(run.outputPath);
+}
+
+void patch(ElvaneRun& run) {
+    if (!platform::getCurrentDirectory(run.startDirectory, sizeof run.startDirectory)) {
+        printNotFound();
+        return;
+    }
+    if (!findImage(run) || !findDelta(run) || !derivePaths(run)) return;
+    platform::consoleLine("Patchage du fichier ISO en cours :");
+    if (run.release == European && !rebuildEuropeanImage(run)) return;
+    applyDelta(run);
+}
+
+}  // namespace
+
+int main() {
+    platform::consolePrintf("\n**** Patcheur pour mettre Elvane en Fran%cais ****\n\n\n", kCCedilla);
+    ElvaneRun run;
+    patch(run);
+    closeRun();
+    return 0;
+}
