@@ -116,7 +116,9 @@ TEST(RebuildPrimitives, RangeCopiesAreExactAcrossChunkBoundaries) {
         size_t lines = 0;
         for (size_t at = printed.find("Progression"); at != std::string::npos; at = printed.find("Progression", at + 1)) ++lines;
         EXPECT_EQ(lines, chunks) << length;
-        if (length) EXPECT_EQ(printed.substr(printed.size() - 19), "Progression : 50 %\r");
+        if (length) {
+            EXPECT_EQ(printed.substr(printed.size() - 19), "Progression : 50 %\r");
+        }
     }
 }
 
