@@ -8,6 +8,7 @@ Windows shell expects of a modern icon. The output is deterministic: run it agai
 the same byte for byte (the resource test checks the committed icon against it).
 
     python3 resources/make_icon.py resources/frpatch.ico
+    python3 resources/make_icon.py --check resources/frpatch.ico   # exit 1 when they differ
 """
 
 import math
@@ -129,11 +130,24 @@ def icon_file(sizes=SIZES):
 
 
 def main():
-    if len(sys.argv) != 2:
-        sys.exit("usage: make_icon.py OUTPUT.ico")
-    with open(sys.argv[1], "wb") as output:
-        output.write(icon_file())
+    arguments = sys.argv[1:]
+    checking = arguments[:1] == ["--check"]
+    if checking:
+        arguments = arguments[1:]
+    if len(arguments) != 1:
+        sys.exit("usage: make_icon.py [--check] ICON.ico")
+    drawn = icon_file()
+    if not checking:
+        with open(arguments[0], "wb") as output:
+            output.write(drawn)
+        return 0
+    with open(arguments[0], "rb") as committed:
+        if committed.read() != drawn:
+            print("FAILED: %s is not what make_icon.py draws; run it again" % arguments[0])
+            return 1
+    print("PASSED: %s is what make_icon.py draws" % arguments[0])
+    return 0
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())
