@@ -31,13 +31,22 @@ class Failure(Exception):
     pass
 
 
-def scenario(name, disk=0):
-    """Registers a scenario that needs `disk` free bytes in the scratch folder."""
+def scenario(name, disk=0, runners=("native",)):
+    """Registers a scenario that needs `disk` free bytes in the scratch folder and can run under
+    each of `runners` (names of runner classes: "native", "wine")."""
     def register(function):
         function.disk = disk
+        function.runners = tuple(runners)
         SCENARIOS[name] = function
         return function
     return register
+
+
+def also_under(runner_name, names):
+    """Lets the scenarios `names` (those that exist) run under `runner_name` as well."""
+    for name in names:
+        if name in SCENARIOS and runner_name not in SCENARIOS[name].runners:
+            SCENARIOS[name].runners += (runner_name,)
 
 
 def check(condition, message):
@@ -46,13 +55,20 @@ def check(condition, message):
 
 
 class Result:
-    def __init__(self, stdout, returncode, seconds):
+    def __init__(self, stdout, returncode, seconds, newline="\n"):
         self.stdout = stdout
         self.returncode = returncode
         self.seconds = seconds
+        self.newline = newline
 
     def text(self, encoding):
-        return self.stdout.decode(encoding, errors="replace")
+        """The output decoded, its line ends as "\n"; on Windows every one must be "\r\n"."""
+        text = self.stdout.decode(encoding, errors="replace")
+        if self.newline == "\n":
+            return text
+        check(text.count("\n") == text.count(self.newline), "a line of the output does not end in %r:\n%r"
+              % (self.newline, text))
+        return text.replace(self.newline, "\n")
 
 
 PROGRESS = re.compile(r"Progression : (\d+) %\r")
@@ -70,9 +86,16 @@ class NativeRunner:
     name = "native"
     encoding = "utf-8"
     separator = "/"
+    newline = "\n"
 
     def __init__(self, program_dir):
         self.program_dir = program_dir
+
+    def prepare(self):
+        pass
+
+    def close(self):
+        pass
 
     def executable(self, program):
         return os.path.join(self.program_dir, program)
@@ -125,6 +148,7 @@ class Context:
         return self.runner.run(program, cwd, **options)
 
     def cleanup(self):
+        self.runner.close()
         for folder in self.folders:
             shutil.rmtree(folder, ignore_errors=True)
 

@@ -1,0 +1,230 @@
+"""Runs the Windows build under wine, as a player on Windows would: code page 850, drive letters.
+
+Each runner has a wine prefix of its own (a hard-linked copy of one made once per fixture cache by
+`wineboot`), maps the scenario's scratch folder to a drive letter, and runs the program with the
+real command processor, which starts the decoder with "start /b xdelta.exe ...". The decoder is
+Debian's xdelta3 behind a small launcher named xdelta.exe, placed in every folder that holds a
+delta file (the folder the command line expects to be current): wine starts a Unix program named
+xdelta.exe, but hands it the command line's Windows paths untouched, so the launcher maps each
+drive-letter argument to the folder of that drive before it runs xdelta3. It also logs the
+arguments, so that a scenario can see the exact command line the program built.
+"""
+
+import os
+import re
+import shlex
+import shutil
+import subprocess
+import time
+
+from harness import Result, Skip
+
+WINE_ENVIRONMENT = {
+    "WINEDEBUG": "-all",
+    "LC_ALL": "C",  # wine's own messages in English, whatever the machine's language
+    # No Mono/Gecko installers, no menu entries, no window: a console program needs none of them.
+    "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",
+}
+TEMPLATE_REGISTRY_FILES = ("system.reg", "user.reg", "userdef.reg", ".update-timestamp")
+FIRST_DRIVE = "d"
+# When xdelta.exe is missing, wine's "start" writes its complaint to standard output, where
+# Windows shows a dialog box; the runner takes it out of the console bytes and counts it.
+START_FAILURE = re.compile(rb"Application could not be started, or no application associated with the specified "
+                           rb"file\.\nShellExecuteEx failed: [^\r\n]*\r?\n\n")
+
+LAUNCHER = """#!/bin/sh
+# xdelta.exe under wine: Debian's xdelta3, with drive-letter arguments mapped to the folders the
+# wine prefix gives those drives. Written by the scenario runner; removed after the run.
+dosdevices=%(dosdevices)s
+{ printf '%%s\\0' "$@"; printf '\\n'; } >> %(log)s
+count=$#
+while [ "$count" -gt 0 ]; do
+  argument=$1
+  shift
+  count=$((count - 1))
+  case $argument in
+    [A-Za-z]:\\\\*)
+      drive=$(printf '%%s' "${argument%%%%:*}" | tr 'A-Z' 'a-z')
+      rest=$(printf '%%s' "${argument#?:}" | tr '\\\\' '/')
+      argument=$(readlink -f "$dosdevices/$drive:")$rest ;;
+  esac
+  set -- "$@" "$argument"
+done
+exec %(xdelta3)s "$@"
+"""
+
+
+def wine_version():
+    return subprocess.run(["wine", "--version"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                          check=True, env=dict(os.environ, **WINE_ENVIRONMENT)).stdout.decode().strip()
+
+
+def make_template_prefix(fixture_root):
+    """A wine prefix made once by wineboot and kept beside the fixtures, per wine version."""
+    version = wine_version()
+    template = os.path.join(fixture_root, "wine-prefix")
+    stamp = os.path.join(template, "made-by-runner")
+    if os.path.exists(stamp):
+        with open(stamp) as made:
+            if made.read().strip() == version:
+                return template
+    building = template + ".building"
+    shutil.rmtree(template, ignore_errors=True)
+    shutil.rmtree(building, ignore_errors=True)
+    os.makedirs(os.path.dirname(building), exist_ok=True)
+    environment = dict(os.environ, WINEPREFIX=building, **WINE_ENVIRONMENT)
+    environment.pop("DISPLAY", None)
+    subprocess.run(["wineboot", "--init"], env=environment, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, check=True, timeout=600)
+    subprocess.run(["wineserver", "-w"], env=environment, check=True, timeout=600)
+    if not os.path.isdir(os.path.join(building, "drive_c", "windows")):
+        raise RuntimeError("wineboot made no prefix in %s" % building)
+    with open(os.path.join(building, "made-by-runner"), "w") as made:
+        made.write(version + "\n")
+    os.rename(building, template)
+    return template
+
+
+def copy_prefix(template, prefix):
+    """A prefix of this runner's own: the system files hard-linked, the registry and stamps copied,
+    since wine rewrites those."""
+    shutil.rmtree(prefix, ignore_errors=True)
+    shutil.copytree(template, prefix, symlinks=True, copy_function=os.link)
+    for name in TEMPLATE_REGISTRY_FILES:
+        path = os.path.join(prefix, name)
+        if os.path.exists(path):
+            os.remove(path)
+            shutil.copy2(os.path.join(template, name), path)
+
+
+class WineRunner:
+    """Runs PROGRAM.exe of the Windows build under wine, in a prefix made for this runner."""
+
+    name = "wine"
+    encoding = "cp850"
+    separator = "\\"
+    newline = "\r\n"  # the C runtime writes each "\n" of a text-mode stream as "\r\n"
+
+    def __init__(self, program_dir, fixture_root, work_root):
+        self.program_dir = program_dir
+        self.fixture_root = fixture_root
+        self.work_root = work_root
+        self.prefix = os.path.join(work_root, "prefix")
+        self.decoder_log = os.path.join(work_root, "decoder-calls")
+        self.drives = {}  # letter -> folder
+        self.environment = None
+
+    def executable(self, program):
+        return os.path.join(self.program_dir, program + ".exe")
+
+    def prepare(self):
+        """Skips the scenario when wine, xdelta3 or the Windows build is missing; else makes the prefix."""
+        for tool in ("wine", "wineserver", "wineboot", "xdelta3"):
+            if not shutil.which(tool):
+                raise Skip("%s is not installed (tools/setup.sh installs it)" % tool)
+        if not os.path.isdir(self.program_dir):
+            raise Skip("no Windows build in %s (tools/test_all.sh makes it)" % self.program_dir)
+        if self.environment is not None:
+            return
+        template = make_template_prefix(self.fixture_root)
+        os.makedirs(self.work_root, exist_ok=True)
+        copy_prefix(template, self.prefix)
+        self.environment = dict(os.environ, WINEPREFIX=self.prefix, **WINE_ENVIRONMENT)
+        self.environment.pop("DISPLAY", None)
+        # One server for the whole runner, with the services of the prefix started before any
+        # program runs: started by a program, they would inherit its output pipe and hold it open.
+        quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-p600"], env=self.environment, check=True, **quiet)
+        subprocess.run(["wine", "cmd", "/c", "exit"], env=self.environment, check=True, timeout=300, **quiet)
+
+    def close(self):
+        if self.environment is None:
+            return
+        subprocess.run(["wineserver", "-k"], env=self.environment, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=self.environment, timeout=60)
+        self.environment = None
+        shutil.rmtree(self.work_root, ignore_errors=True)
+
+    # ---- Drives and paths -----------------------------------------------------------------------
+
+    def map_drive(self, folder):
+        """The drive letter whose root is `folder`, mapping the next free letter when none is."""
+        folder = os.path.realpath(folder)
+        for letter, root in self.drives.items():
+            if root == folder:
+                return letter
+        letter = chr(ord(FIRST_DRIVE) + len(self.drives))
+        link = os.path.join(self.prefix, "dosdevices", letter + ":")
+        if os.path.lexists(link):
+            os.remove(link)
+        os.symlink(folder, link)
+        self.drives[letter] = folder
+        return letter
+
+    def windows_path(self, path):
+        """`path` as the programs see it: through the deepest mapped drive, else through Z:."""
+        path = os.path.realpath(path)
+        best = None
+        for letter, root in self.drives.items():
+            if (path == root or path.startswith(root + os.sep)) and (best is None or len(root) > len(best[1])):
+                best = (letter, root)
+        if best is None:
+            return "Z:" + path.replace("/", "\\")
+        rest = os.path.relpath(path, best[1])
+        return best[0].upper() + ":\\" + ("" if rest == "." else rest.replace("/", "\\"))
+
+    # ---- The decoder ----------------------------------------------------------------------------
+
+    def place_decoders(self, cwd):
+        """xdelta.exe in every folder below `cwd` that holds a delta file; the paths placed."""
+        launcher = LAUNCHER % {"dosdevices": shlex.quote(os.path.join(self.prefix, "dosdevices")),
+                               "log": shlex.quote(self.decoder_log),
+                               "xdelta3": shlex.quote(shutil.which("xdelta3"))}
+        placed = []
+        for root, _, names in os.walk(cwd):
+            if any(name.lower().endswith(".xdelta") for name in names) and "xdelta.exe" not in names:
+                path = os.path.join(root, "xdelta.exe")
+                with open(path, "w") as script:
+                    script.write(launcher)
+                os.chmod(path, 0o755)
+                placed.append(path)
+        return placed
+
+    def decoder_calls(self):
+        """The argument lists the decoder was started with, in order."""
+        if not os.path.exists(self.decoder_log):
+            return []
+        with open(self.decoder_log, "rb") as log:
+            records = log.read().split(b"\0\n")
+        return [record.split(b"\0") for record in records if record]
+
+    # ---- Running --------------------------------------------------------------------------------
+
+    def run(self, program, cwd, stdin=b"\n", decoder=True, timeout=900, at_drive_root=False):
+        """Runs the program in `cwd`, seen as a folder of drive D: (or, with `at_drive_root`, as the
+        root of a drive of its own). `decoder` False: no xdelta.exe anywhere."""
+        self.prepare()
+        self.map_drive(os.path.dirname(cwd))
+        if at_drive_root:
+            self.map_drive(cwd)
+        if os.path.exists(self.decoder_log):
+            os.remove(self.decoder_log)
+        placed = self.place_decoders(cwd) if decoder else []
+        started = time.monotonic()
+        try:
+            completed = subprocess.run(["wine", self.executable(program)], cwd=cwd, input=stdin,
+                                       stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=self.environment,
+                                       timeout=timeout)
+        finally:
+            for path in placed:
+                os.remove(path)
+        seconds = time.monotonic() - started
+        output, start_failures = completed.stdout, 0
+        if not decoder:
+            output, start_failures = START_FAILURE.subn(b"", output)
+        result = Result(output, completed.returncode, seconds, newline=self.newline)
+        result.start_failures = start_failures
+        result.stderr = completed.stderr
+        result.decoder_calls = self.decoder_calls()
+        result.start_directory = self.windows_path(cwd)
+        return result
