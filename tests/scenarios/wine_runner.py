@@ -27,14 +27,17 @@ WINE_ENVIRONMENT = {
 }
 TEMPLATE_REGISTRY_FILES = ("system.reg", "user.reg", "userdef.reg", ".update-timestamp")
 FIRST_DRIVE = "d"
-# When xdelta.exe is missing, wine's "start" writes its complaint to standard output, where
-# Windows shows a dialog box; the runner takes it out of the console bytes and counts it.
+# When xdelta.exe is missing, wine's "start" writes its complaint to the console, where Windows
+# shows a dialog box; the runner takes it out of the console bytes and counts it.
 START_FAILURE = re.compile(rb"Application could not be started, or no application associated with the specified "
                            rb"file\.\nShellExecuteEx failed: [^\r\n]*\r?\n\n")
 
 LAUNCHER = """#!/bin/sh
 # xdelta.exe under wine: Debian's xdelta3, with drive-letter arguments mapped to the folders the
-# wine prefix gives those drives. Written by the scenario runner; removed after the run.
+# wine prefix gives those drives, and its messages ending their lines in "\\r\\n" as a Windows
+# program's do. They go to standard error: a program that "start /b" runs under wine has no
+# standard output (it is /dev/null), while its standard error is wine's own, which the runner
+# joins to the console bytes. Written by the scenario runner; removed after the run.
 dosdevices=%(dosdevices)s
 { printf '%%s\\0' "$@"; printf '\\n'; } >> %(log)s
 count=$#
@@ -50,7 +53,7 @@ while [ "$count" -gt 0 ]; do
   esac
   set -- "$@" "$argument"
 done
-exec %(xdelta3)s "$@"
+%(xdelta3)s "$@" 2>&1 | sed "s/\\$/$(printf '\\r')/" >&2
 """
 
 
@@ -175,19 +178,20 @@ class WineRunner:
 
     # ---- The decoder ----------------------------------------------------------------------------
 
-    def place_decoders(self, cwd):
-        """xdelta.exe in every folder below `cwd` that holds a delta file; the paths placed."""
+    def place_decoders(self, folders):
+        """xdelta.exe in each of `folders`; the paths placed."""
         launcher = LAUNCHER % {"dosdevices": shlex.quote(os.path.join(self.prefix, "dosdevices")),
                                "log": shlex.quote(self.decoder_log),
                                "xdelta3": shlex.quote(shutil.which("xdelta3"))}
         placed = []
-        for root, _, names in os.walk(cwd):
-            if any(name.lower().endswith(".xdelta") for name in names) and "xdelta.exe" not in names:
-                path = os.path.join(root, "xdelta.exe")
-                with open(path, "w") as script:
-                    script.write(launcher)
-                os.chmod(path, 0o755)
-                placed.append(path)
+        for folder in folders:
+            path = os.path.join(folder, "xdelta.exe")
+            if os.path.exists(path):
+                continue
+            with open(path, "w") as script:
+                script.write(launcher)
+            os.chmod(path, 0o755)
+            placed.append(path)
         return placed
 
     def decoder_calls(self):
@@ -202,29 +206,31 @@ class WineRunner:
 
     def run(self, program, cwd, stdin=b"\n", decoder=True, timeout=900, at_drive_root=False):
         """Runs the program in `cwd`, seen as a folder of drive D: (or, with `at_drive_root`, as the
-        root of a drive of its own). `decoder` False: no xdelta.exe anywhere."""
+        root of a drive of its own). The decoder goes into every folder below `cwd` that holds a
+        delta file (the folder that is current when the program starts it), or into the folders
+        that `decoder` lists; `decoder` False: no xdelta.exe anywhere. Standard output and error
+        share one pipe, as they share the console."""
         self.prepare()
         self.map_drive(os.path.dirname(cwd))
         if at_drive_root:
             self.map_drive(cwd)
         if os.path.exists(self.decoder_log):
             os.remove(self.decoder_log)
-        placed = self.place_decoders(cwd) if decoder else []
+        if decoder is True:
+            decoder = [root for root, _, names in os.walk(cwd) if any(name.lower().endswith(".xdelta") for name in names)]
+        placed = self.place_decoders(decoder or [])
         started = time.monotonic()
         try:
             completed = subprocess.run(["wine", self.executable(program)], cwd=cwd, input=stdin,
-                                       stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=self.environment,
+                                       stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=self.environment,
                                        timeout=timeout)
         finally:
             for path in placed:
                 os.remove(path)
         seconds = time.monotonic() - started
-        output, start_failures = completed.stdout, 0
-        if not decoder:
-            output, start_failures = START_FAILURE.subn(b"", output)
+        output, start_failures = START_FAILURE.subn(b"", completed.stdout)
         result = Result(output, completed.returncode, seconds, newline=self.newline)
         result.start_failures = start_failures
-        result.stderr = completed.stderr
         result.decoder_calls = self.decoder_calls()
         result.start_directory = self.windows_path(cwd)
         return result
