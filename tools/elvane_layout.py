@@ -1,8 +1,8 @@
 """The European-to-US rebuild of Elvane as the fixtures see it: plan, tables, source layout, pieces.
 
-Written apart from the patcher's own code (the plan below is transcribed from the published step
-table, not read from the C++ sources), so that the temporary image a fixture predicts and the one
-the patcher writes check each other.
+Written apart from the patcher's own code (the plan below is written out again from the table of
+steps, with each step's target offset, not read from the C++ sources), so that the temporary image
+a fixture predicts and the one the patcher writes check each other.
 """
 
 import importlib.util

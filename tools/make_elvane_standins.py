@@ -5,7 +5,7 @@
     make_elvane_standins.py --check          exit 1 when the committed stand-ins differ from a new run
 
 The real rows come from the file systems of a US and a European disc, which are not at hand. These
-rows are invented to hold every published fact of the two layouts (row counts, the first file at
+rows are invented to hold every known fact of the two layouts (row counts, the first file at
 sector 366, the four gaps, the last file ending at sector 401413, the named example rows, the sound
 tables' first and last offsets and their end offsets) and to lay the European files only where no
 other step of the plan reads, so that each byte of the synthetic European image has one meaning.
@@ -128,7 +128,7 @@ def source_rows(destination, rng):
 
 
 def sound_offsets(run, rng):
-    """Byte offsets of a run: the published first and last ones, random slots of 4 sectors or more
+    """Byte offsets of a run: the known first and last ones, random slots of 4 sectors or more
     between them, and the run's end offset."""
     count, end = layout.SOUND_RUN_COUNTS[run], SOUND_ENDS[run] // SECTOR
     first = [offset // SECTOR for offset in SOUND_FIRST.get(run, [0])]
@@ -166,7 +166,7 @@ def write_tables(folder):
 
 
 def check_layout(folder):
-    """What the published facts leave open but a rebuild needs: the pieces fit and add up."""
+    """What the known facts leave open but a rebuild needs: the pieces fit and add up."""
     tables = layout.Tables(folder)
     if [len(offsets) for offsets, _ in tables.sounds] != list(layout.SOUND_RUN_COUNTS):
         raise SystemExit("the sound tables hold the wrong number of streams")

@@ -67,8 +67,8 @@ TEST(ElvaneNameTable, DestinationAreaStartsAt366HasFourGapsAndEndsAt401413) {
         if (entry->sector > end) gaps.emplace_back(end, entry->sector - end);
         end = entry->sector + entry->sectors;
     }
-    const std::vector<std::pair<int32_t, int32_t>> published = {{3739, 4198}, {16913, 135}, {30401, 103}, {57082, 235}};
-    EXPECT_EQ(gaps, published);
+    const std::vector<std::pair<int32_t, int32_t>> known = {{3739, 4198}, {16913, 135}, {30401, 103}, {57082, 235}};
+    EXPECT_EQ(gaps, known);
     EXPECT_EQ(end, kNameAreaSectors);
     EXPECT_EQ(uint64_t{kNameAreaSectors} * 2048, step(49).written);
 }
@@ -81,7 +81,7 @@ TEST(ElvaneNameTable, SourceRowsFollowTheEuropeanDiscOrder) {
     }
 }
 
-TEST(ElvaneNameTable, PublishedExampleRows) {
+TEST(ElvaneNameTable, KnownExampleRows) {
     const auto destination = rows(kElvaneNameTable.destination);
     ASSERT_EQ(destination.size(), kFileCount);
     EXPECT_STREQ(destination.front()->name, "res/Qobj/qobj01.tim.lzr");
@@ -108,7 +108,7 @@ TEST(ElvaneNameTable, PublishedExampleRows) {
     }
 }
 
-TEST(ElvaneSoundTables, CountsAndEndsAreThePublishedOnesAndThoseOfTheirSteps) {
+TEST(ElvaneSoundTables, CountsAndEndsAreTheKnownOnesAndThoseOfTheirSteps) {
     const uint32_t counts[9] = {1001, 1000, 1000, 400, 388, 307, 942, 338, 148};
     const uint32_t ends[9] = {74600448, 78913536, 80697344, 69957632, 13993984, 15699968, 63930368, 28602368, 13832192};
     for (size_t run = 0; run < 9; ++run) {
@@ -148,7 +148,7 @@ TEST(ElvaneSoundTables, EverySlotCanLieInsideTheRunRead) {
     }
 }
 
-TEST(ElvaneSoundTables, PublishedExamplesOfS1AndS9) {
+TEST(ElvaneSoundTables, KnownExamplesOfS1AndS9) {
     const std::vector<int32_t> s1 = offsetsOf(kElvaneSoundRuns[0]);
     const std::vector<int32_t> s9 = offsetsOf(kElvaneSoundRuns[8]);
     ASSERT_GE(s1.size(), 5u);
@@ -159,8 +159,8 @@ TEST(ElvaneSoundTables, PublishedExamplesOfS1AndS9) {
     EXPECT_EQ(kElvaneSoundRuns[8].end, 13832192u);
 }
 
-TEST(ElvaneRebuildPlan, StepsBeginAtThePublishedTargetOffsetsAndFillTheUsImage) {
-    const uint32_t published[68] = {
+TEST(ElvaneRebuildPlan, StepsBeginAtTheirUsTargetOffsetsAndFillTheUsImage) {
+    const uint32_t usTargets[68] = {
         0x0,        0xB0000,    0xBF000,    0xCE000,    0xDD000,    0xE3000,    0xE9000,    0xED800,
         0xFB800,    0xFE000,    0xFE800,    0xDE4000,   0xE05800,   0xE43800,   0xE4C800,   0xE4E800,
         0xE59800,   0xE70000,   0xE72000,   0xE78800,   0xE7A800,   0xE80000,   0xE82800,   0xE86000,
@@ -174,7 +174,7 @@ TEST(ElvaneRebuildPlan, StepsBeginAtThePublishedTargetOffsetsAndFillTheUsImage) 
     ASSERT_EQ(ElvaneRebuildPlan.count, 68u);
     uint64_t target = 0;
     for (size_t number = 1; number <= 68; ++number) {
-        EXPECT_EQ(target, published[number - 1]) << "step " << number;
+        EXPECT_EQ(target, usTargets[number - 1]) << "step " << number;
         EXPECT_EQ(step(number).written % 2048, 0u) << "step " << number;
         target += step(number).written;
     }
