@@ -164,6 +164,15 @@ TEST(CopyByNameTable, FileBeyondTheSourceEndStopsTheRebuildRatherThanWritingLess
     EXPECT_EQ(rebuild.target(), sectors(0, 1));
 }
 
+TEST(CopyByNameTable, OverlappingRowsStopTheRebuildInsteadOfWritingGigabytesOfZeros) {
+    const NameTableEntry destination[] = {{"a.bin", 0, 3}, {"b.bin", 2, 1}, {"", 0, 0}};
+    const NameTableEntry sources[] = {{"a.bin", 0, 0}, {"b.bin", 3, 0}, {"", 0, 0}};
+    Rebuild rebuild(sectors(0, 5));
+    EXPECT_EQ(copyByNameTable(0, NameTable{destination, sources}, rebuild.context), 0);
+    EXPECT_EQ(rebuild.context.failure, RebuildFailure::BadStep);
+    EXPECT_EQ(rebuild.target(), sectors(0, 3));
+}
+
 // ---- copySoundRun -----------------------------------------------------------------------------
 
 TEST(SoundStreamHeader, AnyOneOfTheFourMarksStartsAStream) {
