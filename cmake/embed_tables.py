@@ -20,7 +20,8 @@ def read_names(path):
     current = None
     with open(path, encoding="ascii") as lines:
         for number, line in enumerate(lines, 1):
-            line = line.rstrip("\n")
+            # A file saved with CRLF line ends must not give its names a trailing carriage return.
+            line = line.rstrip("\r\n")
             if not line.strip() or line.startswith("#"):
                 continue
             if line.startswith("["):
@@ -38,8 +39,8 @@ def read_names(path):
             except ValueError:
                 fail(path, number, "sector numbers must be decimal integers")
             name = fields[-1]
-            if '"' in name or "\\" in name:
-                fail(path, number, "names hold no quotes or backslashes")
+            if '"' in name or "\\" in name or any(not " " <= char <= "~" for char in name):
+                fail(path, number, "names are printable ASCII without quotes or backslashes")
             sections[current].append((name, numbers[0], numbers[1] if len(numbers) > 1 else 0))
     return sections
 
@@ -52,10 +53,16 @@ def read_sounds(path):
             line = line.split("#", 1)[0].strip()
             if not line:
                 continue
-            if line.startswith("end"):
-                end = int(line.split()[1])
-                continue
-            offsets.append(int(line))
+            fields = line.split()
+            try:
+                if fields[0] == "end" and len(fields) == 2:
+                    end = int(fields[1])
+                elif len(fields) == 1:
+                    offsets.append(int(fields[0]))
+                else:
+                    fail(path, number, "expected one offset or `end N`")
+            except ValueError:
+                fail(path, number, "offsets must be decimal integers")
     if end is None:
         fail(path, 0, "no `end` row")
     return offsets, end
@@ -86,6 +93,8 @@ def main():
         out.append("const int32_t kSound%d[] = {\n" % index)
         for start in range(0, len(offsets), 8):
             out.append("    " + ", ".join(str(value) for value in offsets[start:start + 8]) + ",\n")
+        if not offsets:
+            out.append("    0,  // no streams; C++ has no empty arrays\n")
         out.append("};\n\n")
         runs.append("    {kSound%d, %d, %d},\n" % (index, len(offsets), end))
     out.append("}  // namespace\n\n")

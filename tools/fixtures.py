@@ -28,18 +28,23 @@ def fixture(name):
 
 
 def get(name, root):
+    builder = BUILDERS[name]
+    # A builder may also say which version of its inputs it makes (its data tables, say).
+    version = builder.version() if hasattr(builder, "version") else None
     folder = os.path.join(root, name)
     done = os.path.join(folder, "fixture.json")
     if os.path.exists(done):
         with open(done) as record:
-            if json.load(record).get("format") == FORMAT:
+            recorded = json.load(record)
+            if recorded.get("format") == FORMAT and recorded.get("version") == version:
                 return folder
     shutil.rmtree(folder, ignore_errors=True)
     building = folder + ".building"
     shutil.rmtree(building, ignore_errors=True)
     os.makedirs(building)
-    facts = BUILDERS[name](building) or {}
+    facts = builder(building) or {}
     facts["format"] = FORMAT
+    facts["version"] = version
     with open(os.path.join(building, "fixture.json"), "w") as record:
         json.dump(facts, record, indent=1)
     os.rename(building, folder)
@@ -83,6 +88,12 @@ def elvane_us(folder):
             "image_sha256": discimage.file_sha256(us),
             "french_sha256": discimage.decoded_sha256(us, delta),
             "french_size": release["size"]}
+
+
+# The European Elvane fixture lives in a module of its own.
+import fixture_elvane_eu  # noqa: E402
+
+BUILDERS["elvane-eu"] = fixture_elvane_eu.build
 
 
 if __name__ == "__main__":

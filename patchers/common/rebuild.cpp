@@ -81,6 +81,9 @@ int writeZeros(uint32_t size, RebuildContext& context) {
 int copyByNameTable(uint32_t baseSector, const NameTable& table, RebuildContext& context) {
     int32_t position = 0;
     for (const NameTableEntry* entry = table.destination; entry->name[0]; ++entry) {
+        // Destination rows never overlap: a row that starts before the end of the last one is a
+        // broken table, not a gap of four billion sectors.
+        if (entry->sector < position) return fail(context, RebuildFailure::BadStep);
         if (entry->sector != position) {
             if (!writeZeros(static_cast<uint32_t>(entry->sector - position) * kSectorSize, context)) return 0;
             position = entry->sector;

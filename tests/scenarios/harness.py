@@ -80,6 +80,11 @@ def split_progress(text):
     return shown, PROGRESS.sub("", text)
 
 
+def collapse_repeats(shown):
+    """The progress values with runs of the same value (the line rewritten unchanged) made one."""
+    return [value for index, value in enumerate(shown) if index == 0 or shown[index - 1] != value]
+
+
 class NativeRunner:
     """Runs the Linux build; the decoder is xdelta3 from the search path unless told otherwise."""
 
