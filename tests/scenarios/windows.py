@@ -10,17 +10,21 @@ program hands to the decoder.
 
 import os
 import re
+import threading
+import time
 
 import discimage
-import fixtures
+import fixture_elvane_eu
 from elvane import place_us
-from harness import GiB, also_under, check, expect_files, scenario
+from elvane_eu import place_eu
+from harness import GiB, also_under, check, collapse_repeats, expect_files, scenario
 
 # Portable scenarios that run under wine as well, by name; the ones of programs not built yet
 # join when their modules land.
 WINE_SCENARIOS = [
     "elvane_decoys_skipped", "elvane_delta_prefix_case", "elvane_no_image", "elvane_old_output_removed_first",
     "elvane_unusual_file_names",
+    "elvane_eu_broken_delta", "elvane_eu_no_decoder",
 ]
 also_under("wine", WINE_SCENARIOS)
 
@@ -32,6 +36,10 @@ CLOSING = b"\r\nAppuyez sur n'importe quelle touche pour quitter le programme."
 
 def us_detected(display):
     return b"Version US d\x82tect\x82e : " + display + b"\r\n\r\n"
+
+
+def european_detected(display):
+    return b"Version europ\x82enne d\x82tect\x82e : " + display + b"\r\n\r\n"
 
 
 def success(output_display):
@@ -56,6 +64,36 @@ def expect_bytes(result, before, after):
     middle = out[len(before):len(out) - len(after)]
     check(PROGRESS_LINES.fullmatch(middle) is not None, "between the messages, more than progress lines:\n%r" % middle)
     return [int(value) for value in PERCENT.findall(middle)]
+
+
+class Capture:
+    """Keeps the bytes of a file that the program writes and removes again: a hard link made as
+    soon as the file appears outlives the program's removal."""
+
+    def __init__(self, path, link):
+        self.path, self.link = path, link
+        self.done = threading.Event()
+        self.thread = threading.Thread(target=self.watch)
+
+    def watch(self):
+        while not self.done.is_set():
+            try:
+                os.link(self.path, self.link)
+                return
+            except FileNotFoundError:
+                time.sleep(0.002)
+
+    def __enter__(self):
+        self.thread.start()
+        return self
+
+    def __exit__(self, *_):
+        self.done.set()
+        self.thread.join()
+
+    def sha256(self):
+        check(os.path.exists(self.link), "%s never appeared" % self.path)
+        return discimage.file_sha256(self.link)
 
 
 @scenario("windows_elvane_us_exact_bytes", disk=3 * GiB, runners=("wine",))
@@ -115,3 +153,32 @@ def elvane_subfolder_at_drive_root(context):
           "decoder started with %s" % result.decoder_calls)
     check(discimage.file_sha256(os.path.join(folder, "jeux", "game_patched.iso")) == facts["french_sha256"],
           "the French image differs from the decoder's own")
+
+
+@scenario("windows_elvane_eu_exact_bytes", disk=6 * GiB, runners=("wine",))
+def elvane_eu_exact_bytes(context):
+    """European image in a folder with a space: the rebuild shows 0 to 50 %, the decoder 50 to 100 %,
+    the temporary image is the US layout and goes at the end, the French image is right."""
+    folder = context.scratch(6 * GiB)
+    kept = context.scratch(0)
+    image = ("Jeux", "Elvane (EU)", "Elvane.iso")
+    facts = place_eu(context, folder, image)
+    temporary = os.path.join(folder, "Jeux", "Elvane (EU)", "Elvane_temp.iso")
+    with Capture(temporary, os.path.join(kept, "temp.iso")) as capture:
+        result = context.run("frpatch_elvane", folder)
+    shown = expect_bytes(result, ELVANE_BANNER + european_detected(b"Jeux\\Elvane (EU)\\Elvane.iso") + PATCHING,
+                         success(b"Jeux\\Elvane (EU)\\Elvane_patched.iso") + CLOSING)
+    shown = collapse_repeats(shown)
+    check(shown[:51] == list(range(51)), "rebuild progress was %s" % shown[:51])
+    check(shown == sorted(shown) and shown[-1] == 100, "progress was %s" % shown)
+    start = result.start_directory.encode() + b"\\Jeux\\Elvane (EU)\\"
+    expected_call = [b"-d", b"-fs", start + b"Elvane_temp.iso", fixture_elvane_eu.DELTA.encode(),
+                     start + b"Elvane_patched.iso"]
+    check(result.decoder_calls == [expected_call], "decoder started with %s, expected %s"
+          % (result.decoder_calls, [expected_call]))
+    expect_files(folder, ["Jeux/Elvane (EU)/Elvane.iso", "Jeux/Elvane (EU)/Elvane_patched.iso",
+                          "patchs/" + fixture_elvane_eu.DELTA])
+    check(capture.sha256() == facts["temporary_sha256"], "the temporary image is not the US layout expected")
+    check(discimage.file_sha256(os.path.join(folder, "Jeux", "Elvane (EU)", "Elvane_patched.iso"))
+          == facts["french_sha256"], "the French image differs from the decoder's own")
+    check(discimage.file_sha256(os.path.join(folder, *image)) == facts["image_sha256"], "the player's image changed")
