@@ -21,7 +21,7 @@ from harness import Result, Skip
 
 WINE_ENVIRONMENT = {
     "WINEDEBUG": "-all",
-    "LC_ALL": "C",  # wine's own messages in English, whatever the machine's language
+    "LC_ALL": "C.UTF-8",  # wine's own messages in English, whatever the machine's language
     # No Mono/Gecko installers, no menu entries, no window: a console program needs none of them.
     "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",
 }
@@ -88,11 +88,18 @@ def make_template_prefix(fixture_root):
     return template
 
 
+def link_or_copy(source, target):
+    try:
+        os.link(source, target)
+    except OSError:  # another file system
+        shutil.copy2(source, target)
+
+
 def copy_prefix(template, prefix):
     """A prefix of this runner's own: the system files hard-linked, the registry and stamps copied,
     since wine rewrites those."""
     shutil.rmtree(prefix, ignore_errors=True)
-    shutil.copytree(template, prefix, symlinks=True, copy_function=os.link)
+    shutil.copytree(template, prefix, symlinks=True, copy_function=link_or_copy)
     for name in TEMPLATE_REGISTRY_FILES:
         path = os.path.join(prefix, name)
         if os.path.exists(path):
