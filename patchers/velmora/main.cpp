@@ -150,7 +150,12 @@ void translate(VelmoraRun& run) {
     } else {
         printFailure(run);
     }
-    if (run.afterPrePatch) removeWhenReleased(run.prePatchedPath);
+    if (run.afterPrePatch) {
+        removeWhenReleased(run.prePatchedPath);
+        // A pre-patch decoder slow to let go (Windows refuses to remove a file still open) may have
+        // kept the temporary image past its removal; it has long ended by now.
+        removeWhenReleased(run.temporaryPath);
+    }
     if (!patched) removeWhenReleased(run.outputPath);
 }
 
