@@ -199,3 +199,23 @@ def no_image(context):
                 context.runner.encoding)
     check(result.returncode == 0, "exit status %d with standard input closed" % result.returncode)
     expect_files(folder, ["us.iso", "eu.ISO", "small.iso"])
+
+
+@scenario("velmora_european_failed_translation", disk=6 * GiB)
+def european_failed_translation(context):
+    """A European run whose translation stage fails removes all three images it wrote, after a
+    pre-patch that reached 66 %; the final stage reads the pre-patched image."""
+    folder = os.path.realpath(context.scratch(6 * GiB))  # as the program sees it
+    log = os.path.join(context.scratch(0), "starts.log")
+    image, facts = place(context, folder, ("game.iso",), "european", deltas=(PREPATCH,))
+    counting_decoder(folder, log)
+    result = without_decoder_messages(context.run(PROGRAM, folder))
+    shown = expect_text(result, messages.banner("Velmora") + messages.recognised(True, "game.iso") + messages.PATCHING
+                        + messages.failure("game.iso") + messages.CLOSING, context.runner.encoding)
+    check_progress(shown, passing=(33,), last=66)
+    expected = [("game_temp.iso", PREPATCH, "game_prepatched.iso"),
+                ("game_prepatched.iso", TRANSLATION, "game_patched.iso")]
+    check(starts(log) == ["-d -fs %s %s %s" % (os.path.join(folder, source), delta, os.path.join(folder, output))
+                          for source, delta, output in expected], "decoder started with %s" % starts(log))
+    expect_files(folder, ["game.iso", PREPATCH, "xdelta3"])
+    check_unchanged(image, facts, "eu")
