@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Writes the stand-in Velmora name table (patchers/velmora/data/names.txt), the same on every run.
 
-make_velmora_tables.py [OUTPUT]
+make_velmora_tables.py [OUTPUT]     writes the rows (to the data folder unless told otherwise)
+make_velmora_tables.py --check      exit 1 when the committed rows differ from a new run, 77 when
+                                    they are no longer the stand-ins (a release's rows replaced them)
 
 The real rows come from the file systems of a retail US and a retail European image, which we do
 not have. These rows keep every fact known of the two layouts, and are otherwise invented:
@@ -14,8 +16,10 @@ not have. These rows keep every fact known of the two layouts, and are otherwise
 Lengths and the other names come from a fixed pseudo-random sequence, so the output never changes.
 """
 
+import filecmp
 import os
 import sys
+import tempfile
 
 AREA_END = 369323
 DESTINATION_COUNT = 3552
@@ -24,6 +28,7 @@ EXTRA_NAME = "menu/langsel.tm2"  # a language choice screen: the European disc h
 FIXED_HEAD = [("vpackj/v00000.afs", 25517), ("vpackj/v07000.afs", 23600)]
 FIXED_LAST = ("saves/kunai/obj.knb", 5)
 
+MARK = "# Velmora name table, STAND-IN rows made by tools/make_velmora_tables.py (see README.md)."
 OUTPUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "patchers", "velmora", "data", "names.txt")
 
 
@@ -98,7 +103,7 @@ def build():
 
 
 def write(path, destination, source):
-    lines = ["# Velmora name table, STAND-IN rows made by tools/make_velmora_tables.py (see README.md).",
+    lines = [MARK,
              "# [destination]: sector sectors name, sectors from 526198 of the US image, in US order.",
              "# [source]: sector name, sectors from 526220 of the European image, in European order.",
              "[destination]"]
@@ -109,12 +114,30 @@ def write(path, destination, source):
         output.write("\n".join(lines) + "\n")
 
 
+def check():
+    with open(OUTPUT, encoding="ascii") as committed:
+        if committed.readline().rstrip("\n") != MARK:
+            print("SKIPPED: %s holds other rows than the stand-ins" % OUTPUT)
+            return 77
+    with tempfile.TemporaryDirectory() as scratch:
+        fresh = os.path.join(scratch, "names.txt")
+        write(fresh, *build())
+        if not filecmp.cmp(fresh, OUTPUT, shallow=False):
+            print("FAILED: %s differs from what make_velmora_tables.py makes" % OUTPUT)
+            return 1
+    print("PASSED: the committed stand-in rows are what the generator makes")
+    return 0
+
+
 def main():
+    if sys.argv[1:] == ["--check"]:
+        return check()
     path = sys.argv[1] if len(sys.argv) > 1 else OUTPUT
     destination, source = build()
     write(path, destination, source)
     print("%s: %d destination rows, %d source rows" % (path, len(destination), len(source)))
+    return 0
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())
