@@ -4,7 +4,7 @@
 #include "patchers/common/image_access.h"
 #include "patchers/common/path_text.h"
 #include "patchers/common/rebuild.h"
-#include "patchers/common/rebuild_messages.h"
+#include "patchers/common/patch_messages.h"
 #include "patchers/common/release.h"
 #include "patchers/velmora/velmora_plan.h"
 #include "platform/platform.h"
@@ -38,7 +38,6 @@ struct VelmoraRun {
     char outputPath[kPathBufferSize] = "";
     const char* deltaSource = nullptr;  // the image, the temporary image, then the pre-patched image
     int imageSlot = kClosedSlot;
-    int temporarySlot = kClosedSlot;
     Release release = US;
     bool afterPrePatch = false;
     uint32_t written = 0;
@@ -55,12 +54,6 @@ void printNotFound() {
         kECircumflex);
 }
 
-void printFailure(const VelmoraRun& run) {
-    platform::consolePrintf(
-        "\n\nLe patchage a %cchou%c d%c %c un probl%cme de CRC32. Le fichier \"%s\" n'est pas correct.\n", kEAcute,
-        kEAcute, kUCircumflex, kAGrave, kEGrave, run.displayName);
-}
-
 // Takes the first recognised image; its directory stays current for the delta stages.
 bool findImage(VelmoraRun& run) {
     FoundImage found;
@@ -75,12 +68,7 @@ bool findImage(VelmoraRun& run) {
         break;
     }
     run.release = static_cast<Release>(found.release);
-    if (run.release == US) {
-        platform::consolePrintf("Version US d%ctect%ce : %s\n\n", kEAcute, kEAcute, run.displayName);
-    } else {
-        platform::consolePrintf("Version europ%cenne d%ctect%ce : %s\n\n", kEAcute, kEAcute, kEAcute,
-                                run.displayName);
-    }
+    printRecognised(run.release == European, run.displayName);
     platform::consoleLine("Patchage du fichier ISO en cours :");
     run.deltaSource = run.imagePath;
     return true;
@@ -92,25 +80,7 @@ bool derivePaths(VelmoraRun& run) {
         deriveImagePath(run.imagePath, "_patched.iso", run.outputPath)) {
         return true;
     }
-    platform::consolePrintf("Le chemin du fichier ISO est trop long : %s\n", run.displayName);
-    return false;
-}
-
-// Writes the temporary image in the US layout (0 to 33 %); on failure nothing of it is left.
-bool rebuildEuropeanImage(VelmoraRun& run) {
-    createForWriting(&run.temporarySlot, run.temporaryPath);
-    if (run.temporarySlot < 0) {
-        platform::consolePrintf("Impossible de cr%cer le fichier ISO temporaire.\n", kEAcute);
-        return false;
-    }
-    unsigned char* buffer = nullptr;
-    RebuildContext context = {&run.imageSlot,       run.imagePath, &buffer, kFrenchImageSize, run.temporarySlot,
-                              &run.written,         3,             RebuildFailure::None};
-    const bool rebuilt = runRebuildPlan(VelmoraRebuildPlan, context);
-    closeSlot(&run.temporarySlot);
-    if (rebuilt) return true;
-    printRebuildFailure(context.failure, run.displayName);
-    removeWhenReleased(run.temporaryPath);
+    printPathTooLong(run.displayName);
     return false;
 }
 
@@ -121,7 +91,7 @@ bool prePatch(VelmoraRun& run) {
     const DeltaStage stage = {kPrePatchFormat,     {run.temporaryPath, run.prePatchedPath}, 2, run.prePatchedPath,
                               kUsImageSize,        3.0,                                      33.0};
     const bool done = runDeltaStage(stage, &run.imageSlot);
-    if (!done) printFailure(run);
+    if (!done) printPatchFailure(run.displayName);
     removeWhenReleased(run.temporaryPath);
     if (!done) {
         removeWhenReleased(run.prePatchedPath);
@@ -143,12 +113,9 @@ void translate(VelmoraRun& run) {
                               run.afterPrePatch ? 67.0 : 0.0};
     const bool patched = runDeltaStage(stage, &run.imageSlot);
     if (patched) {
-        char outputName[kPathBufferSize];
-        makeDisplayName(run.outputPath, run.startDirectory, outputName);
-        platform::consolePrintf("\n\nLe patch a %ct%c appliqu%c avec succ%cs !\n", kEAcute, kEAcute, kEAcute, kEGrave);
-        platform::consolePrintf("Le fichier du jeu en fran%cais est \"%s\".\n", kCCedilla, outputName);
+        printPatchSuccess(run.outputPath, run.startDirectory);
     } else {
-        printFailure(run);
+        printPatchFailure(run.displayName);
     }
     if (run.afterPrePatch) {
         removeWhenReleased(run.prePatchedPath);
@@ -165,7 +132,13 @@ void patch(VelmoraRun& run) {
         return;
     }
     if (!findImage(run) || !derivePaths(run)) return;
-    if (run.release == European && !(rebuildEuropeanImage(run) && prePatch(run))) return;
+    // The European image is rebuilt in the US layout first (0 to 33 %); nothing of it is left on failure.
+    if (run.release == European &&
+        !(rebuildTemporaryImage(VelmoraRebuildPlan, run.imagePath, run.displayName, run.temporaryPath,
+                                kFrenchImageSize, 3, &run.written) &&
+          prePatch(run))) {
+        return;
+    }
     translate(run);
 }
 
