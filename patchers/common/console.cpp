@@ -1,17 +1,9 @@
 // Console conventions of the patchers: accented letters, the progress line, the closing prompt.
 #include "patchers/common/console.h"
 
-#include <cstdio>
-#include <cstring>
-
 #include "platform/platform.h"
 
 void printProgress(double percent) {
-    static char shown[64] = "";
-    char text[64];
-    snprintf(text, sizeof text, "%0.f", percent);
-    if (strcmp(text, shown) == 0) return;
-    strcpy(shown, text);
     platform::consolePrintf("Progression : %0.f %%\r", percent);
 }
 

@@ -9,8 +9,7 @@ constexpr int kECircumflex = 136; // ê
 constexpr int kEGrave = 138;      // è
 constexpr int kUCircumflex = 150; // û
 
-// Rewrites the progress line in place with the percentage, printed without decimals. A value
-// that would show the same text as the line already shows is not printed again.
+// Rewrites the progress line in place with the percentage, printed without decimals.
 void printProgress(double percent);
 
 // Reads one character from standard input and discards it.

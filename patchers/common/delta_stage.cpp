@@ -1,6 +1,9 @@
 // One delta stage: the outside decoder started in the background and its output followed.
 #include "patchers/common/delta_stage.h"
 
+#include <cstdio>
+#include <cstring>
+
 #include "patchers/common/console.h"
 #include "patchers/common/image_access.h"
 #include "platform/platform.h"
@@ -26,6 +29,7 @@ bool waitForOutput(const char* outputPath, int* slot) {
 bool followOutput(const DeltaStage& stage, const int* slot) {
     int64_t lastSize = -1;  // the first reading always counts as a change
     int stalls = 0;
+    char lastShown[32] = "";
     for (;;) {
         const int64_t size = slotLength(slot);
         if (size == lastSize) {
@@ -36,7 +40,13 @@ bool followOutput(const DeltaStage& stage, const int* slot) {
         lastSize = size;
         stalls = 0;
         const double percent = static_cast<double>(static_cast<long double>(size) / stage.expectedSize * 100);
-        printProgress(percent / stage.shownDivisor + stage.shownOffset);
+        // The decoder grows its output in many small writes: the line is rewritten only when the
+        // whole percentage it shows changes.
+        const double shown = percent / stage.shownDivisor + stage.shownOffset;
+        char text[32];
+        snprintf(text, sizeof text, "%0.f", shown);
+        if (strcmp(text, lastShown) != 0) printProgress(shown);
+        strcpy(lastShown, text);
         if (size == static_cast<int64_t>(stage.expectedSize)) return true;
     }
 }

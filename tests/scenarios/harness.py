@@ -1,0 +1,145 @@
+"""Runs the built programs as a player would: in a scratch folder, with a key on standard input.
+
+A scenario is a function registered with @scenario(name, disk=BYTES). It receives a Context that
+makes scratch folders (checking free disk first), hands out cached fixtures, runs a program and
+checks what it printed and left behind. A scenario fails by raising Failure (through `check`) and
+is skipped by raising Skip with its reason; `run.py` turns these into exit codes for ctest.
+"""
+
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+
+TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools")
+sys.path.insert(0, os.path.abspath(TOOLS))
+
+import discimage  # noqa: E402
+import fixtures  # noqa: E402
+
+SCENARIOS = {}
+GiB = 2 ** 30
+
+
+class Skip(Exception):
+    pass
+
+
+class Failure(Exception):
+    pass
+
+
+def scenario(name, disk=0):
+    """Registers a scenario that needs `disk` free bytes in the scratch folder."""
+    def register(function):
+        function.disk = disk
+        SCENARIOS[name] = function
+        return function
+    return register
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+class Result:
+    def __init__(self, stdout, returncode, seconds):
+        self.stdout = stdout
+        self.returncode = returncode
+        self.seconds = seconds
+
+    def text(self, encoding):
+        return self.stdout.decode(encoding, errors="replace")
+
+
+PROGRESS = re.compile(r"Progression : (\d+) %\r")
+
+
+def split_progress(text):
+    """The percentages of the progress line, in order, and the text without them."""
+    shown = [int(value) for value in PROGRESS.findall(text)]
+    return shown, PROGRESS.sub("", text)
+
+
+class NativeRunner:
+    """Runs the Linux build; the decoder is xdelta3 from the search path unless told otherwise."""
+
+    name = "native"
+    encoding = "utf-8"
+    separator = "/"
+
+    def __init__(self, program_dir):
+        self.program_dir = program_dir
+
+    def executable(self, program):
+        return os.path.join(self.program_dir, program)
+
+    def run(self, program, cwd, stdin=b"\n", decoder=True, timeout=900):
+        env = dict(os.environ)
+        if not decoder:
+            env["PATH"] = "/nonexistent"  # no xdelta3 anywhere
+        started = time.monotonic()
+        completed = subprocess.run([self.executable(program)], cwd=cwd, input=stdin, stdout=subprocess.PIPE,
+                                   stderr=subprocess.STDOUT, env=env, timeout=timeout)
+        return Result(completed.stdout, completed.returncode, time.monotonic() - started)
+
+
+class Context:
+    def __init__(self, runner, fixture_root, scratch_root):
+        self.runner = runner
+        self.fixture_root = fixture_root
+        self.scratch_root = scratch_root
+        self.folders = []
+
+    def fixture(self, name):
+        os.makedirs(self.fixture_root, exist_ok=True)
+        return fixtures.get(name, self.fixture_root)
+
+    def scratch(self, disk):
+        """A new empty folder; Skip when the disk cannot hold what the scenario writes."""
+        os.makedirs(self.scratch_root, exist_ok=True)
+        free = discimage.free_bytes(self.scratch_root)
+        if free < disk:
+            raise Skip("needs %.1f GiB free in %s, has %.1f GiB" % (disk / GiB, self.scratch_root, free / GiB))
+        folder = os.path.join(self.scratch_root, "run-%d" % len(self.folders))
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        self.folders.append(folder)
+        return folder
+
+    def place(self, source, *target_parts):
+        """Copies a fixture file (sparse) to a path inside a scratch folder, making its folders."""
+        target = os.path.join(*target_parts)
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        discimage.copy_sparse(source, target)
+        return target
+
+    def display(self, *parts):
+        """A path relative to the start folder as the program shows it."""
+        return self.runner.separator.join(parts)
+
+    def run(self, program, cwd, **options):
+        return self.runner.run(program, cwd, **options)
+
+    def cleanup(self):
+        for folder in self.folders:
+            shutil.rmtree(folder, ignore_errors=True)
+
+
+def expect_text(result, expected, encoding):
+    """The output, progress lines left out, must be exactly `expected`."""
+    shown, rest = split_progress(result.text(encoding))
+    check(rest == expected, "output differs:\n--- expected\n%s\n--- got\n%s" % (expected, rest))
+    return shown
+
+
+def expect_files(folder, expected):
+    """The files below `folder` (relative paths with "/") must be exactly `expected`."""
+    found = set()
+    for root, _, names in os.walk(folder):
+        for name in names:
+            found.add(os.path.relpath(os.path.join(root, name), folder).replace(os.sep, "/"))
+    check(found == set(expected), "files left: %s, expected %s" % (sorted(found), sorted(expected)))
