@@ -80,6 +80,12 @@ bool Buffer::reserveFor(uint32_t needed) {
     return reallocateTo(needed + 1);
 }
 
+bool Buffer::setExactBlock(Buffer& buffer, uint32_t size) {
+    if (!buffer.reallocateTo(size)) return false;
+    buffer.length = size;
+    return true;
+}
+
 void Buffer::resize(uint32_t n) {
     if (n == UINT32_MAX) return;
     if (!reallocateTo(n + 1)) return;

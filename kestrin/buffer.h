@@ -100,6 +100,9 @@ protected:
     // Reallocates the block to exactly `newCapacity` bytes (at least 1); false, unchanged, on
     // failure.
     bool reallocateTo(uint32_t newCapacity);
+    // Gives `buffer` a block of exactly `size` bytes, all of them content (the chunk of a copy);
+    // false, unchanged, when it cannot be allocated.
+    static bool setExactBlock(Buffer& buffer, uint32_t size);
     // Makes room for `needed` content bytes: when they do not fit, the block becomes needed + 1
     // bytes. False, unchanged, when that fails or needed + 1 does not fit in 32 bits.
     bool reserveFor(uint32_t needed);
