@@ -90,3 +90,60 @@ void consoleWriteRaw(const char* text, size_t length);
 int readConsoleChar();
 
 }  // namespace platform
+
+// ================================================================================================
+// Library files and directories (Kestrin::FileBin and its search).
+//
+// The library names files with Windows-style paths: backslash separators, a drive as the first
+// component of a full path ("C:\jeux\image.iso"). On Windows these are the system's paths as they
+// are. On POSIX the functions below turn them into the system's: backslashes become slashes, and
+// a first component "Z:" stands for the root, as Wine names it ("Z:\home\x" is "/home/x"); a path
+// without it is relative to the current directory. Paths handed in by a user in the system's own
+// spelling ("/home/x", "sub/dir") pass unchanged.
+// ================================================================================================
+namespace platform {
+
+// The drive component under which POSIX full paths appear in library paths.
+constexpr const char* kLibraryRootDrive = "Z:";
+
+// An open library file; kNoFile when none.
+using FileHandle = intptr_t;
+constexpr FileHandle kNoFile = -1;
+
+enum class FileAccess { Read, Write };
+enum class FileCreation {
+    OpenExisting,  // the open fails when the file is missing
+    OpenOrCreate,  // contents kept; created empty when missing
+    Truncate,      // emptied; created empty when missing
+};
+
+// Opens a file exclusively: while it is open no other opener may have it, and an open that meets
+// a file held elsewhere fails. On Windows through the sharing mode of CreateFileA (none); on POSIX
+// through an exclusive flock taken, without waiting, by every open of this function (a file held
+// by another open, in this process or in another program that takes flock locks, cannot be
+// locked), and a Truncate open empties the file only once it holds the lock. `sequential` asks the
+// system for read-ahead suited to a front-to-back pass. kNoFile on failure.
+FileHandle openLibraryFile(const char* libraryPath, FileAccess access, FileCreation creation, bool sequential);
+void closeLibraryFile(FileHandle file);
+// The file's 64-bit size; false on failure.
+bool libraryFileSize(FileHandle file, uint64_t& size);
+// Moves the file position to `position` bytes from the start (past the end is allowed).
+bool seekLibraryFile(FileHandle file, uint64_t position);
+bool seekLibraryFileEnd(FileHandle file);
+// Reads exactly `size` bytes; false on failure or when the file ends first.
+bool readLibraryFile(FileHandle file, void* buffer, uint32_t size);
+// Writes all `size` bytes; false on any failure.
+bool writeLibraryFile(FileHandle file, const void* buffer, uint32_t size);
+// Makes the current position the end of the file, shortening or lengthening it.
+bool setLibraryFileEnd(FileHandle file);
+// Removes a file; false when it could not be removed.
+bool removeLibraryFile(const char* libraryPath);
+// Creates one directory; false when it exists already or cannot be made.
+bool makeLibraryDirectory(const char* libraryPath);
+
+// The current directory as a full library path (without a trailing separator, except at a root);
+// false when it does not fit in `size` characters with the terminator.
+bool getCurrentLibraryDirectory(char* buffer, size_t size);
+bool setCurrentLibraryDirectory(const char* libraryPath);
+
+}  // namespace platform

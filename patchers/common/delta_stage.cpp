@@ -54,7 +54,12 @@ bool followOutput(const DeltaStage& stage, const int* slot) {
 }  // namespace
 
 bool runDeltaStage(const DeltaStage& stage, int* slot) {
-    platform::removeFile(stage.outputPath);
+    // An old output that stays (held open by another program, or not a file at all) would be
+    // measured in place of the decoder's and, at its full size, pass for success: the stage fails.
+    if (!removeWhenReleased(stage.outputPath)) {
+        closeSlot(slot);
+        return false;
+    }
     platform::runInBackground(stage.commandFormat, stage.arguments, stage.argumentCount);
     const bool done = waitForOutput(stage.outputPath, slot) && followOutput(stage, slot);
     closeSlot(slot);

@@ -7,7 +7,7 @@
 #include "patchers/common/image_access.h"
 #include "patchers/common/path_text.h"
 #include "patchers/common/rebuild.h"
-#include "patchers/common/rebuild_messages.h"
+#include "patchers/common/patch_messages.h"
 #include "patchers/common/release.h"
 #include "patchers/elvane/elvane_plan.h"
 #include "platform/platform.h"
@@ -37,7 +37,6 @@ struct ElvaneRun {
     char temporaryPath[kPathBufferSize] = "";
     char outputPath[kPathBufferSize] = "";
     int imageSlot = kClosedSlot;
-    int temporarySlot = kClosedSlot;
     Release release = US;
     uint32_t written = 0;
 };
@@ -66,12 +65,7 @@ bool findImage(ElvaneRun& run) {
         break;
     }
     run.release = static_cast<Release>(found.release);
-    if (run.release == US) {
-        platform::consolePrintf("Version US d%ctect%ce : %s\n\n", kEAcute, kEAcute, run.displayName);
-    } else {
-        platform::consolePrintf("Version europ%cenne d%ctect%ce : %s\n\n", kEAcute, kEAcute, kEAcute,
-                                run.displayName);
-    }
+    printRecognised(run.release == European, run.displayName);
     // The next walk, for the delta file, starts from the start directory again.
     char rest[kPathBufferSize];
     while (findNextFile(rest, "iso")) {
@@ -95,25 +89,7 @@ bool derivePaths(ElvaneRun& run) {
         deriveImagePath(run.imagePath, "_patched.iso", run.outputPath)) {
         return true;
     }
-    platform::consolePrintf("Le chemin du fichier ISO est trop long : %s\n", run.displayName);
-    return false;
-}
-
-// Writes the temporary image in the US layout; on failure nothing of it is left.
-bool rebuildEuropeanImage(ElvaneRun& run) {
-    createForWriting(&run.temporarySlot, run.temporaryPath);
-    if (run.temporarySlot < 0) {
-        platform::consolePrintf("Impossible de cr%cer le fichier ISO temporaire.\n", kEAcute);
-        return false;
-    }
-    unsigned char* buffer = nullptr;
-    RebuildContext context = {&run.imageSlot,       run.imagePath, &buffer, kUsImageSize, run.temporarySlot,
-                              &run.written,         2,             RebuildFailure::None};
-    const bool rebuilt = runRebuildPlan(ElvaneRebuildPlan, context);
-    closeSlot(&run.temporarySlot);
-    if (rebuilt) return true;
-    printRebuildFailure(context.failure, run.displayName);
-    removeWhenReleased(run.temporaryPath);
+    printPathTooLong(run.displayName);
     return false;
 }
 
@@ -128,14 +104,9 @@ void applyDelta(ElvaneRun& run) {
                               european ? 50.0 : 0.0};
     const bool patched = runDeltaStage(stage, &run.imageSlot);
     if (patched) {
-        char outputName[kPathBufferSize];
-        makeDisplayName(run.outputPath, run.startDirectory, outputName);
-        platform::consolePrintf("\n\nLe patch a %ct%c appliqu%c avec succ%cs !\n", kEAcute, kEAcute, kEAcute, kEGrave);
-        platform::consolePrintf("Le fichier du jeu en fran%cais est \"%s\".\n", kCCedilla, outputName);
+        printPatchSuccess(run.outputPath, run.startDirectory);
     } else {
-        platform::consolePrintf(
-            "\n\nLe patchage a %cchou%c d%c %c un probl%cme de CRC32. Le fichier \"%s\" n'est pas correct.\n",
-            kEAcute, kEAcute, kUCircumflex, kAGrave, kEGrave, run.displayName);
+        printPatchFailure(run.displayName);
     }
     if (european) removeWhenReleased(run.temporaryPath);
     if (!patched) removeWhenReleased(run.outputPath);
@@ -148,7 +119,10 @@ void patch(ElvaneRun& run) {
     }
     if (!findImage(run) || !findDelta(run) || !derivePaths(run)) return;
     platform::consoleLine("Patchage du fichier ISO en cours :");
-    if (run.release == European && !rebuildEuropeanImage(run)) return;
+    if (run.release == European && !rebuildTemporaryImage(ElvaneRebuildPlan, run.imagePath, run.displayName,
+                                                          run.temporaryPath, kUsImageSize, 2, &run.written)) {
+        return;
+    }
     applyDelta(run);
 }
 

@@ -1,0 +1,171 @@
+"""Scenarios of modetoggle on full-size sparse French Velmora images, run as a player would."""
+
+import fcntl
+import hashlib
+import os
+import struct
+
+import discimage
+import fixtures
+import releases
+from harness import GiB, Skip, check, expect_text, scenario
+
+PROGRAM = "modetoggle"
+FIXTURE = "modetoggle-fr"
+IMAGE_SIZE = releases.VELMORA_FR_SIZE
+BOOT_OFFSET = releases.VELMORA_US["boot_offset"]
+BOOT_PATH = releases.VELMORA_US["boot"]
+
+# The four instruction words of the mode switch: offset, 480i word (the game's own), 480p word.
+SITES = [(0x40BC4C, 0x00052C00, 0x3C050000),
+         (0x40BC54, 0x00063400, 0x3C060050),
+         (0x40BC5C, 0x00073C00, 0x3C070001),
+         (0x40BF1C, 0x00094C00, 0x3C090010)]
+
+
+def words(mode):
+    """{offset: 4 little-endian bytes} of the 480i or 480p set."""
+    column = 1 if mode == "480i" else 2
+    return {site[0]: struct.pack("<I", site[column]) for site in SITES}
+
+
+BANNER = "\n**** Patcheur pour mettre Velmora en 480p ****\n\n\n"
+NOT_FOUND = "Impossible de trouver le fichier ISO FR de Velmora.\n"
+CLOSING = "\n\nAppuyez sur n'importe quelle touche pour quitter le programme."
+
+
+def switched(name, mode):
+    shown = "480p" if mode == "480p" else "480i (par défaut)"
+    return (BANNER + "ISO FR détecté : %s\n" % name + "\nLe fichier iso a été modifié avec succès\n\n"
+            + "Mode actuel : " + shown + CLOSING)
+
+
+def sha256_with(path, patches):
+    """sha256 of the file as it would read with `patches` ({offset: bytes}) written over it."""
+    digest = hashlib.sha256()
+    block_size = 1 << 24
+    with open(path, "rb") as data:
+        start = 0
+        while True:
+            block = data.read(block_size)
+            if not block:
+                return digest.hexdigest()
+            block = bytearray(block)
+            for offset, patch in patches.items():
+                if start <= offset < start + len(block):
+                    block[offset - start:offset - start + len(patch)] = patch
+            digest.update(block)
+            start += len(block)
+
+
+@fixtures.fixture(FIXTURE)
+def french_image(folder):
+    """A French Velmora image in 480i: stamped sectors, the boot path, the executable's region."""
+    image = os.path.join(folder, "fr.iso")
+    stamps = fixtures.regular_stamps("velmora-fr", IMAGE_SIZE, 48 * 2 ** 20)
+    # The code around the patch sites is not zero, so that a stray write shows in the hash.
+    stamps[0x40B000] = discimage.sector_stamp("velmora-fr-code", 0x40B000, 4096)
+    stamps.update(releases.identity_stamps(releases.VELMORA_US))
+    discimage.make_sparse(image, IMAGE_SIZE, stamps)
+    for offset, data in words("480i").items():
+        discimage.patch_bytes(image, offset, data)
+    return {"image": "fr.iso", "sha256_480i": discimage.file_sha256(image),
+            "sha256_480p": sha256_with(image, words("480p"))}
+
+
+def place_image(context, folder, *parts):
+    source = context.fixture(FIXTURE)
+    facts = fixtures.facts(source)
+    return context.place(os.path.join(source, facts["image"]), folder, *parts), facts
+
+
+def site_bytes(path):
+    return {offset: discimage.read_bytes(path, offset, 4) for offset, _, _ in SITES}
+
+
+def check_switch(context, folder, image, name, mode, expected_sha256):
+    result = context.run(PROGRAM, folder)
+    expect_text(result, switched(name, mode), context.runner.encoding)
+    check(result.returncode == 0, "exit status %d" % result.returncode)
+    check(site_bytes(image) == words(mode), "the four words are not those of %s: %s" % (mode, site_bytes(image)))
+    check(os.path.getsize(image) == IMAGE_SIZE, "the image's size changed")
+    check(discimage.file_sha256(image) == expected_sha256, "bytes other than the four words changed")
+
+
+@scenario("modetoggle_flips_480p_and_back", disk=3 * GiB)
+def flips_480p_and_back(context):
+    """Two runs: 480i to 480p, then back; only the 16 bytes of the four words ever change."""
+    folder = context.scratch(3 * GiB)
+    image, facts = place_image(context, folder, "velmora_fr.iso")
+    check_switch(context, folder, image, "velmora_fr.iso", "480p", facts["sha256_480p"])
+    check_switch(context, folder, image, "velmora_fr.iso", "480i", facts["sha256_480i"])
+
+
+@scenario("modetoggle_decoys_skipped", disk=3 * GiB)
+def decoys_skipped(context):
+    """Images of the wrong size or boot path are passed over without a word, and left as they were."""
+    folder = context.scratch(3 * GiB)
+    source = os.path.join(context.fixture(FIXTURE), "fr.iso")
+    wrong_size = os.path.join(folder, "a", "short.iso")
+    os.makedirs(os.path.dirname(wrong_size))
+    discimage.make_sparse(wrong_size, IMAGE_SIZE - 2048, {BOOT_OFFSET: BOOT_PATH, **words("480i")})
+    no_zero = context.place(source, folder, "b", "boot.iso")
+    discimage.patch_bytes(no_zero, BOOT_OFFSET + 21, b"X")  # the 22nd byte of the boot path is not zero
+    other_case = context.place(source, folder, "c", "case.ISO")
+    discimage.patch_bytes(other_case, BOOT_OFFSET, b"cdrom0:\\slus_604.18;1\0")
+    with open(os.path.join(folder, "small.iso"), "wb") as small:
+        small.write(b"\0" * 4096)
+    decoys = [wrong_size, no_zero, other_case]
+    before = {path: (os.path.getsize(path), os.path.getmtime(path), site_bytes(path)) for path in decoys}
+
+    result = context.run(PROGRAM, folder)
+    expect_text(result, BANNER + NOT_FOUND, context.runner.encoding)
+    check(result.returncode == 0, "exit status %d" % result.returncode)
+
+    image, facts = place_image(context, folder, "real", "velmora_fr.iso")
+    check_switch(context, folder, image, "velmora_fr.iso", "480p", facts["sha256_480p"])
+    after = {path: (os.path.getsize(path), os.path.getmtime(path), site_bytes(path)) for path in decoys}
+    check(after == before, "a decoy was touched")
+
+
+@scenario("modetoggle_image_in_subfolder", disk=3 * GiB)
+def image_in_subfolder(context):
+    """An image below the start folder: only its file name is shown."""
+    folder = context.scratch(3 * GiB)
+    image, facts = place_image(context, folder, "jeux", "velmora.d", "game.iso")
+    check_switch(context, folder, image, "game.iso", "480p", facts["sha256_480p"])
+
+
+@scenario("modetoggle_extension_in_capitals", disk=3 * GiB)
+def extension_in_capitals(context):
+    folder = context.scratch(3 * GiB)
+    image, facts = place_image(context, folder, "VELMORA.ISO")
+    check_switch(context, folder, image, "VELMORA.ISO", "480p", facts["sha256_480p"])
+
+
+@scenario("modetoggle_no_image", disk=0)
+def no_image(context):
+    """Nothing to switch: the not-found message, with standard input already closed."""
+    folder = context.scratch(0)
+    with open(os.path.join(folder, "notes.txt"), "w") as notes:
+        notes.write("no disc here")
+    result = context.run(PROGRAM, folder, stdin=b"")
+    expect_text(result, BANNER + NOT_FOUND, context.runner.encoding)
+    check(result.returncode == 0, "exit status %d" % result.returncode)
+
+
+@scenario("modetoggle_image_held_open", disk=3 * GiB)
+def image_held_open(context):
+    """Another of our programs holds the image: the library's message, exit 0, the image untouched."""
+    if context.runner.name != "native":
+        raise Skip("holding a file open for a Windows program needs the Windows sharing of a Windows opener")
+    folder = context.scratch(3 * GiB)
+    image, facts = place_image(context, folder, "game.iso")
+    with open(image, "rb") as holder:
+        # The lock every opener of ours takes on Linux: here a reader's, shared.
+        fcntl.flock(holder, fcntl.LOCK_SH | fcntl.LOCK_NB)
+        result = context.run(PROGRAM, folder)
+    expect_text(result, BANNER + "File      game.iso\nError: Impossible to open the file game.iso.",
+                context.runner.encoding)
+    check(result.returncode == 0, "exit status %d" % result.returncode)
+    check(discimage.file_sha256(image) == facts["sha256_480i"], "the image changed")
