@@ -10,11 +10,11 @@ program hands to the decoder.
 
 import os
 import re
-import threading
-import time
 
 import discimage
 import fixture_elvane_eu
+import modetoggle_scenarios
+import velmora
 from elvane import place_us
 from elvane_eu import place_eu
 from harness import GiB, also_under, check, collapse_repeats, expect_files, scenario
@@ -25,11 +25,18 @@ WINE_SCENARIOS = [
     "elvane_decoys_skipped", "elvane_delta_prefix_case", "elvane_no_image", "elvane_old_output_removed_first",
     "elvane_unusual_file_names",
     "elvane_eu_broken_delta", "elvane_eu_no_decoder",
+    "velmora_missing_translation_delta", "velmora_missing_prepatch_delta", "velmora_no_image",
+    "velmora_european_failed_translation",
+    "modetoggle_decoys_skipped", "modetoggle_image_in_subfolder", "modetoggle_extension_in_capitals",
+    "modetoggle_no_image",
 ]
+# The successful runs (Elvane and Velmora, US and European, modetoggle both ways) have scenarios of
+# their own below, which check the bytes and the decoder's command lines as well.
 also_under("wine", WINE_SCENARIOS)
 
-# What frpatch_elvane writes, as bytes: 0x82 é, 0x85 à, 0x87 ç, 0x88 ê, 0x8A è, 0x96 û.
+# What the programs write, as bytes: 0x82 é, 0x85 à, 0x87 ç, 0x88 ê, 0x8A è, 0x96 û.
 ELVANE_BANNER = b"\r\n**** Patcheur pour mettre Elvane en Fran\x87ais ****\r\n\r\n\r\n"
+VELMORA_BANNER = b"\r\n**** Patcheur pour mettre Velmora en Fran\x87ais ****\r\n\r\n\r\n"
 PATCHING = b"Patchage du fichier ISO en cours :\r\n"
 CLOSING = b"\r\nAppuyez sur n'importe quelle touche pour quitter le programme."
 
@@ -52,6 +59,16 @@ def failure(image_display):
             + image_display + b"\" n'est pas correct.\r\n")
 
 
+MODETOGGLE_BANNER = b"\r\n**** Patcheur pour mettre Velmora en 480p ****\r\n\r\n\r\n"
+
+
+def mode_switched(name, mode):
+    shown = b"480p" if mode == "480p" else b"480i (par d\x82faut)"
+    return (MODETOGGLE_BANNER + b"ISO FR d\x82tect\x82 : " + name + b"\r\n"
+            + b"\r\nLe fichier iso a \x82t\x82 modifi\x82 avec succ\x8as\r\n\r\n"
+            + b"Mode actuel : " + shown + b"\r\n\r\nAppuyez sur n'importe quelle touche pour quitter le programme.")
+
+
 PROGRESS_LINES = re.compile(rb"(?:Progression : \d{1,3} %\r)*")
 PERCENT = re.compile(rb"Progression : (\d{1,3}) %\r")
 
@@ -64,36 +81,6 @@ def expect_bytes(result, before, after):
     middle = out[len(before):len(out) - len(after)]
     check(PROGRESS_LINES.fullmatch(middle) is not None, "between the messages, more than progress lines:\n%r" % middle)
     return [int(value) for value in PERCENT.findall(middle)]
-
-
-class Capture:
-    """Keeps the bytes of a file that the program writes and removes again: a hard link made as
-    soon as the file appears outlives the program's removal."""
-
-    def __init__(self, path, link):
-        self.path, self.link = path, link
-        self.done = threading.Event()
-        self.thread = threading.Thread(target=self.watch)
-
-    def watch(self):
-        while not self.done.is_set():
-            try:
-                os.link(self.path, self.link)
-                return
-            except FileNotFoundError:
-                time.sleep(0.002)
-
-    def __enter__(self):
-        self.thread.start()
-        return self
-
-    def __exit__(self, *_):
-        self.done.set()
-        self.thread.join()
-
-    def sha256(self):
-        check(os.path.exists(self.link), "%s never appeared" % self.path)
-        return discimage.file_sha256(self.link)
 
 
 @scenario("windows_elvane_us_exact_bytes", disk=3 * GiB, runners=("wine",))
@@ -164,7 +151,7 @@ def elvane_eu_exact_bytes(context):
     image = ("Jeux", "Elvane (EU)", "Elvane.iso")
     facts = place_eu(context, folder, image)
     temporary = os.path.join(folder, "Jeux", "Elvane (EU)", "Elvane_temp.iso")
-    with Capture(temporary, os.path.join(kept, "temp.iso")) as capture:
+    with velmora.Captures([temporary], kept) as captures:
         result = context.run("frpatch_elvane", folder)
     shown = expect_bytes(result, ELVANE_BANNER + european_detected(b"Jeux\\Elvane (EU)\\Elvane.iso") + PATCHING,
                          success(b"Jeux\\Elvane (EU)\\Elvane_patched.iso") + CLOSING)
@@ -178,7 +165,91 @@ def elvane_eu_exact_bytes(context):
           % (result.decoder_calls, [expected_call]))
     expect_files(folder, ["Jeux/Elvane (EU)/Elvane.iso", "Jeux/Elvane (EU)/Elvane_patched.iso",
                           "patchs/" + fixture_elvane_eu.DELTA])
-    check(capture.sha256() == facts["temporary_sha256"], "the temporary image is not the US layout expected")
+    check(captures.sha256(temporary) == facts["temporary_sha256"], "the temporary image is not the US layout expected")
     check(discimage.file_sha256(os.path.join(folder, "Jeux", "Elvane (EU)", "Elvane_patched.iso"))
           == facts["french_sha256"], "the French image differs from the decoder's own")
     check(discimage.file_sha256(os.path.join(folder, *image)) == facts["image_sha256"], "the player's image changed")
+
+
+@scenario("windows_velmora_us_exact_bytes", disk=3 * GiB, runners=("wine",))
+def velmora_us_exact_bytes(context):
+    """A US image in a folder with a space: one stage from the image's folder, its French image right."""
+    folder = context.scratch(3 * GiB)
+    image, facts = velmora.place(context, folder, ("Mes jeux", "Velmora.iso"), "us")
+    result = context.run("frpatch_velmora", folder)
+    shown = expect_bytes(result, VELMORA_BANNER + us_detected(b"Mes jeux\\Velmora.iso") + PATCHING,
+                         success(b"Mes jeux\\Velmora_patched.iso") + CLOSING)
+    check(shown and shown == sorted(shown) and shown[0] == 0 and shown[-1] == 100, "progress shown: %s" % shown)
+    games = result.start_directory.encode() + b"\\Mes jeux\\"
+    expected_call = [b"-d", b"-fs", games + b"Velmora.iso", velmora.TRANSLATION.encode(), games + b"Velmora_patched.iso"]
+    check(result.decoder_calls == [expected_call], "decoder started with %s, expected %s"
+          % (result.decoder_calls, [expected_call]))
+    expect_files(folder, ["Mes jeux/Velmora.iso", "Mes jeux/Velmora_patched.iso", "Mes jeux/" + velmora.PREPATCH,
+                          "Mes jeux/" + velmora.TRANSLATION])
+    check(discimage.file_sha256(os.path.join(folder, "Mes jeux", "Velmora_patched.iso")) == facts["french_sha256"],
+          "the French image differs from the decoder's own")
+    velmora.check_unchanged(image, facts, "us")
+
+
+@scenario("windows_velmora_eu_exact_bytes", disk=9 * GiB, runners=("wine",))
+def velmora_eu_exact_bytes(context):
+    """A European image: rebuild, pre-patch and translation on one progress line, each image right
+    to the byte, the two decoder stages named with drive-letter paths, only the French image left."""
+    folder = context.scratch(9 * GiB)
+    kept = context.scratch(0)
+    image, facts = velmora.place(context, folder, ("Velmora (EU)", "game.iso"), "european")
+    temporary = os.path.join(folder, "Velmora (EU)", "game_temp.iso")
+    prepatched = os.path.join(folder, "Velmora (EU)", "game_prepatched.iso")
+    with velmora.Captures([temporary, prepatched], kept) as captures:
+        result = context.run("frpatch_velmora", folder)
+    shown = expect_bytes(result, VELMORA_BANNER + european_detected(b"Velmora (EU)\\game.iso") + PATCHING,
+                         success(b"Velmora (EU)\\game_patched.iso") + CLOSING)
+    velmora.check_progress(collapse_repeats(shown), passing=(33, 66, 67))
+    here = result.start_directory.encode() + b"\\Velmora (EU)\\"
+    expected_calls = [[b"-d", b"-fs", here + b"game_temp.iso", velmora.PREPATCH.encode(), here + b"game_prepatched.iso"],
+                      [b"-d", b"-fs", here + b"game_prepatched.iso", velmora.TRANSLATION.encode(),
+                       here + b"game_patched.iso"]]
+    check(result.decoder_calls == expected_calls, "decoder started with %s, expected %s"
+          % (result.decoder_calls, expected_calls))
+    expect_files(folder, ["Velmora (EU)/game.iso", "Velmora (EU)/game_patched.iso", "Velmora (EU)/" + velmora.PREPATCH,
+                          "Velmora (EU)/" + velmora.TRANSLATION])
+    check(captures.sha256(temporary) == facts["rebuilt_sha256"], "the rebuilt image is not the US layout expected")
+    check(captures.sha256(prepatched) == facts["us_sha256"], "the pre-patched image is not the US image")
+    check(discimage.file_sha256(os.path.join(folder, "Velmora (EU)", "game_patched.iso")) == facts["french_sha256"],
+          "the French image differs from the decoder's own")
+    velmora.check_unchanged(image, facts, "eu")
+
+
+@scenario("windows_modetoggle_flips_both_ways_at_drive_root", disk=3 * GiB, runners=("wine",))
+def modetoggle_flips_both_ways_at_drive_root(context):
+    """From the root of a drive, the French image two folders down goes to 480p and back to 480i;
+    only the file name is shown and only the 16 bytes of the four words ever change."""
+    folder = context.scratch(3 * GiB)
+    image, facts = modetoggle_scenarios.place_image(context, folder, "Jeux", "Velmora FR", "velmora_fr.iso")
+    for mode in ("480p", "480i"):
+        result = context.run("modetoggle", folder, at_drive_root=True)
+        check(re.fullmatch(r"[D-Z]:\\", result.start_directory) is not None,
+              "started in %s, not at a drive root" % result.start_directory)
+        check(result.stdout == mode_switched(b"velmora_fr.iso", mode),
+              "output differs:\n--- expected\n%r\n--- got\n%r" % (mode_switched(b"velmora_fr.iso", mode), result.stdout))
+        check(result.returncode == 0, "exit status %d" % result.returncode)
+        check(modetoggle_scenarios.site_bytes(image) == modetoggle_scenarios.words(mode),
+              "the four words are not those of %s" % mode)
+        check(os.path.getsize(image) == modetoggle_scenarios.IMAGE_SIZE, "the image's size changed")
+        check(discimage.file_sha256(image) == facts["sha256_" + mode], "bytes other than the four words changed")
+
+
+@scenario("windows_modetoggle_image_held_open", disk=3 * GiB, runners=("wine",))
+def modetoggle_image_held_open(context):
+    """Another program holds the image open: the library's English message and its key wait, exit
+    status 0, the image untouched; once it lets go, the switch works."""
+    folder = context.scratch(3 * GiB)
+    image, facts = modetoggle_scenarios.place_image(context, folder, "game.iso")
+    with context.runner.held_open(image):
+        result = context.run("modetoggle", folder)
+    expected = MODETOGGLE_BANNER + b"File      game.iso\r\nError: Impossible to open the file game.iso."
+    check(result.stdout == expected, "output differs:\n--- expected\n%r\n--- got\n%r" % (expected, result.stdout))
+    check(result.returncode == 0, "exit status %d" % result.returncode)
+    check(discimage.file_sha256(image) == facts["sha256_480i"], "the image changed")
+    result = context.run("modetoggle", folder)
+    check(result.stdout == mode_switched(b"game.iso", "480p"), "after the holder let go:\n%r" % result.stdout)

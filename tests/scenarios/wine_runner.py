@@ -10,6 +10,7 @@ drive-letter argument to the folder of that drive before it runs xdelta3. It als
 arguments, so that a scenario can see the exact command line the program built.
 """
 
+import contextlib
 import os
 import re
 import shlex
@@ -17,7 +18,9 @@ import shutil
 import subprocess
 import time
 
-from harness import Result, Skip
+from harness import Result, Skip, check
+
+HOLDER_SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "windows", "hold_file.c")
 
 WINE_ENVIRONMENT = {
     "WINEDEBUG": "-all",
@@ -208,6 +211,27 @@ class WineRunner:
         with open(self.decoder_log, "rb") as log:
             records = log.read().split(b"\0\n")
         return [record.split(b"\0") for record in records if record]
+
+    # ---- Another program holding a file ---------------------------------------------------------
+
+    @contextlib.contextmanager
+    def held_open(self, path):
+        """While the block runs, a Windows program of this prefix holds `path` open for reading."""
+        self.prepare()
+        compiler = "x86_64-w64-mingw32-gcc"
+        if not shutil.which(compiler):
+            raise Skip("%s is not installed (tools/setup.sh installs it)" % compiler)
+        holder = os.path.join(self.work_root, "hold_file.exe")
+        if not os.path.exists(holder):
+            subprocess.run([compiler, "-O1", "-static", "-o", holder, HOLDER_SOURCE], check=True)
+        process = subprocess.Popen(["wine", holder, self.windows_path(path)], stdin=subprocess.PIPE,
+                                   stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=self.environment)
+        try:
+            answer = process.stdout.readline()
+            check(answer.strip() == b"held", "the holder could not open %s: %r" % (path, answer))
+            yield
+        finally:
+            process.communicate(b"\n", timeout=60)
 
     # ---- Running --------------------------------------------------------------------------------
 
