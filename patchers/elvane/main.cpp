@@ -7,7 +7,7 @@
 #include "patchers/common/image_access.h"
 #include "patchers/common/path_text.h"
 #include "patchers/common/rebuild.h"
-#include "patchers/common/patch_messages.h"
+#include "patchers/common/patch_steps.h"
 #include "patchers/common/release.h"
 #include "patchers/elvane/elvane_plan.h"
 #include "platform/platform.h"
@@ -41,31 +41,17 @@ struct ElvaneRun {
     uint32_t written = 0;
 };
 
-void printNotFound() {
-    platform::consoleLine("Impossible de trouver le fichier ISO d'Elvane.\n");
-    platform::consolePrintf(
-        "La taille du fichier doit %ctre la suivante :\n2 599 682 048 octets pour la version US.\n"
-        "2 669 969 408 octets pour la version EU.\n\n",
-        kECircumflex);
-    platform::consolePrintf(
-        "Le CRC32 doit %ctre le suivant :\n5B0C3A71 pour la version US.\nC24E9D06 pour la version EU.\n",
-        kECircumflex);
-}
+const NotFoundMessages kNotFound = {
+    "Impossible de trouver le fichier ISO d'Elvane.\n",
+    "La taille du fichier doit %ctre la suivante :\n2 599 682 048 octets pour la version US.\n"
+    "2 669 969 408 octets pour la version EU.\n\n",
+    "Le CRC32 doit %ctre le suivant :\n5B0C3A71 pour la version US.\nC24E9D06 pour la version EU.\n",
+};
 
 bool findImage(ElvaneRun& run) {
-    FoundImage found;
-    switch (findDiscImage(kReleases, 2, run.startDirectory, run.imagePath, run.displayName, found)) {
-    case ImageSearch::NotFound:
-        printNotFound();
-        return false;
-    case ImageSearch::CannotOpen:
-        platform::consolePrintf("Impossible d'ouvrir le fichier ISO suivant : %s\n", run.displayName);
-        return false;
-    case ImageSearch::Found:
-        break;
-    }
-    run.release = static_cast<Release>(found.release);
-    printRecognised(run.release == European, run.displayName);
+    const int release = takeDiscImage(kReleases, 2, kNotFound, run.startDirectory, run.imagePath, run.displayName);
+    if (release < 0) return false;
+    run.release = static_cast<Release>(release);
     // The next walk, for the delta file, starts from the start directory again.
     char rest[kPathBufferSize];
     while (findNextFile(rest, "iso")) {
@@ -113,8 +99,9 @@ void applyDelta(ElvaneRun& run) {
 }
 
 void patch(ElvaneRun& run) {
+    // A start directory too long for the path buffers holds no image the patcher could name.
     if (!platform::getCurrentDirectory(run.startDirectory, sizeof run.startDirectory)) {
-        printNotFound();
+        platform::consoleLine(kNotFound.line);
         return;
     }
     if (!findImage(run) || !findDelta(run) || !derivePaths(run)) return;

@@ -4,7 +4,7 @@
 #include "patchers/common/image_access.h"
 #include "patchers/common/path_text.h"
 #include "patchers/common/rebuild.h"
-#include "patchers/common/patch_messages.h"
+#include "patchers/common/patch_steps.h"
 #include "patchers/common/release.h"
 #include "patchers/velmora/velmora_plan.h"
 #include "platform/platform.h"
@@ -43,32 +43,18 @@ struct VelmoraRun {
     uint32_t written = 0;
 };
 
-void printNotFound() {
-    platform::consoleLine("Impossible de trouver le fichier ISO de Velmora.\n");
-    platform::consolePrintf(
-        "La taille du fichier doit %ctre la suivante :\n2 801 958 912 octets pour la version US.\n"
-        "3 006 791 680 octets pour la version EU.\n\n",
-        kECircumflex);
-    platform::consolePrintf(
-        "Le CRC32 doit %ctre le suivant :\n7E2A91C5 pour la version US.\n93D60B4F pour la version EU.\n",
-        kECircumflex);
-}
+const NotFoundMessages kNotFound = {
+    "Impossible de trouver le fichier ISO de Velmora.\n",
+    "La taille du fichier doit %ctre la suivante :\n2 801 958 912 octets pour la version US.\n"
+    "3 006 791 680 octets pour la version EU.\n\n",
+    "Le CRC32 doit %ctre le suivant :\n7E2A91C5 pour la version US.\n93D60B4F pour la version EU.\n",
+};
 
 // Takes the first recognised image; its directory stays current for the delta stages.
 bool findImage(VelmoraRun& run) {
-    FoundImage found;
-    switch (findDiscImage(kReleases, 2, run.startDirectory, run.imagePath, run.displayName, found)) {
-    case ImageSearch::NotFound:
-        printNotFound();
-        return false;
-    case ImageSearch::CannotOpen:
-        platform::consolePrintf("Impossible d'ouvrir le fichier ISO suivant : %s\n", run.displayName);
-        return false;
-    case ImageSearch::Found:
-        break;
-    }
-    run.release = static_cast<Release>(found.release);
-    printRecognised(run.release == European, run.displayName);
+    const int release = takeDiscImage(kReleases, 2, kNotFound, run.startDirectory, run.imagePath, run.displayName);
+    if (release < 0) return false;
+    run.release = static_cast<Release>(release);
     platform::consoleLine("Patchage du fichier ISO en cours :");
     run.deltaSource = run.imagePath;
     return true;
@@ -127,8 +113,9 @@ void translate(VelmoraRun& run) {
 }
 
 void patch(VelmoraRun& run) {
+    // A start directory too long for the path buffers holds no image the patcher could name.
     if (!platform::getCurrentDirectory(run.startDirectory, sizeof run.startDirectory)) {
-        printNotFound();
+        platform::consoleLine(kNotFound.line);
         return;
     }
     if (!findImage(run) || !derivePaths(run)) return;

@@ -2,6 +2,7 @@
 #include "platform/platform.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,12 +11,19 @@
 
 namespace platform {
 
+// Windows lets no program take an image for itself while we hold it open; here an advisory lock
+// tells the library's exclusive opens (the mode toggler's) the same. A lock held elsewhere does not
+// keep us from reading, as Windows read sharing would not.
 int openForReadingRaw(const char* path) {
-    return open(path, O_RDONLY | O_CLOEXEC);
+    const int descriptor = open(path, O_RDONLY | O_CLOEXEC);
+    if (descriptor >= 0) flock(descriptor, LOCK_SH | LOCK_NB);
+    return descriptor;
 }
 
 int createForWritingRaw(const char* path) {
-    return open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0700);
+    const int descriptor = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0700);
+    if (descriptor >= 0) flock(descriptor, LOCK_EX | LOCK_NB);
+    return descriptor;
 }
 
 void closeDescriptor(int descriptor) {

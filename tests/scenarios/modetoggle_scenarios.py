@@ -169,3 +169,27 @@ def image_held_open(context):
                 context.runner.encoding)
     check(result.returncode == 0, "exit status %d" % result.returncode)
     check(discimage.file_sha256(image) == facts["sha256_480i"], "the image changed")
+
+
+@scenario("modetoggle_after_frpatch_velmora", disk=3 * GiB)
+def after_frpatch_velmora(context):
+    """The French image that frpatch_velmora writes from a US image is the one modetoggle finds,
+    next to the US image it skips; two runs flip it one way and back."""
+    import velmora  # the patcher's own scenarios place its fixture
+
+    folder = context.scratch(3 * GiB)
+    us_image, facts = velmora.place(context, folder, ("game.iso",), "us")
+    patched = context.run(velmora.PROGRAM, folder)
+    check(patched.returncode == 0, "frpatch_velmora: exit status %d" % patched.returncode)
+    french = os.path.join(folder, "game_patched.iso")
+    check(os.path.exists(french) and discimage.file_sha256(french) == facts["french_sha256"],
+          "frpatch_velmora did not write the French image")
+
+    # The French image holds whatever its words say; the first run writes the other set.
+    first = "480p" if site_bytes(french)[SITES[0][0]] == words("480i")[SITES[0][0]] else "480i"
+    second = "480i" if first == "480p" else "480p"
+    first_sha256 = sha256_with(french, words(first))
+    second_sha256 = sha256_with(french, words(second))
+    check_switch(context, folder, french, "game_patched.iso", first, first_sha256)
+    check_switch(context, folder, french, "game_patched.iso", second, second_sha256)
+    check(discimage.file_sha256(us_image) == facts["us_sha256"], "the US image changed")

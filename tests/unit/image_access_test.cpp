@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "patchers/common/rebuild.h"
+#include "kestrin/error.h"
+#include "kestrin/filebin.h"
 #include "scratch_folder.h"
 
 namespace {
@@ -186,6 +188,32 @@ TEST(RebuildPrimitives, APlanStopsAtAStepWhoseLengthDisagrees) {
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(rebuild.context.failure, RebuildFailure::BadStep);
     EXPECT_EQ(rebuild.written, 8192u);
+}
+
+}  // namespace
+
+namespace {
+
+// An image that a patcher holds open is not one the mode toggler may take for itself.
+TEST(ImageAccess, AnImageHeldByAPatcherCannotBeTakenForWriting) {
+    ScratchFolder folder;
+    folder.write("fr.iso", stamp(0, 64));
+    for (bool writing : {false, true}) {
+        int slot = kClosedSlot;
+        if (writing) {
+            createForWriting(&slot, folder.file("fr.iso").c_str());
+        } else {
+            openForReading(&slot, folder.file("fr.iso").c_str());
+        }
+        ASSERT_GE(slot, 0);
+        Kestrin::FileBin image;
+        image = Kestrin::Dir("fr.iso");  // the scratch folder is current
+        image.resize(4);
+        EXPECT_FALSE(image.write(0, 0, 4)) << (writing ? "held for writing" : "held for reading");
+        EXPECT_EQ(Kestrin::LastError.code, static_cast<uint32_t>(Kestrin::FileError::OpenFailed));
+        closeSlot(&slot);
+        EXPECT_TRUE(image.write(0, 0, 4)) << "free again";
+    }
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The French messages that both patchers print at the same moments of a run.
-#include "patchers/common/patch_messages.h"
+// The steps of a run that both patchers share, with the French messages they print.
+#include "patchers/common/patch_steps.h"
 
 #include "patchers/common/console.h"
 #include "patchers/common/delta_stage.h"
@@ -7,12 +7,37 @@
 #include "patchers/common/path_text.h"
 #include "platform/platform.h"
 
+namespace {
+
+// "Version US détectée" or "Version européenne détectée", with the image's display name.
 void printRecognised(bool european, const char* imageDisplayName) {
     if (european) {
         platform::consolePrintf("Version europ%cenne d%ctect%ce : %s\n\n", kEAcute, kEAcute, kEAcute, imageDisplayName);
         return;
     }
     platform::consolePrintf("Version US d%ctect%ce : %s\n\n", kEAcute, kEAcute, imageDisplayName);
+}
+
+}  // namespace
+
+int takeDiscImage(const ReleaseSignature* signatures, int signatureCount, const NotFoundMessages& notFound,
+                  const char* startDirectory, char* imagePath, char* displayName) {
+    FoundImage found;
+    switch (findDiscImage(signatures, signatureCount, startDirectory, imagePath, displayName, found)) {
+    case ImageSearch::NotFound:
+        platform::consoleLine(notFound.line);
+        platform::consolePrintf(notFound.sizes, kECircumflex);
+        platform::consolePrintf(notFound.checksums, kECircumflex);
+        return -1;
+    case ImageSearch::CannotOpen:
+        platform::consolePrintf("Impossible d'ouvrir le fichier ISO suivant : %s\n", displayName);
+        return -1;
+    case ImageSearch::Found:
+        break;
+    }
+    // The first signature is the US release's, the second the European one's.
+    printRecognised(found.release == 1, displayName);
+    return found.release;
 }
 
 void printPatchSuccess(const char* outputPath, const char* startDirectory) {

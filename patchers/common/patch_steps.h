@@ -1,12 +1,25 @@
-// The French messages that both patchers print at the same moments of a run.
+// The steps of a run that both patchers share, with the French messages they print.
 #pragma once
 
 #include <cstdint>
 
 #include "patchers/common/rebuild.h"
+#include "patchers/common/release.h"
 
-// "Version US détectée" or "Version européenne détectée", with the image's display name.
-void printRecognised(bool european, const char* imageDisplayName);
+// What a patcher says when no image of its game is found: one line and two formats, each
+// with one %c for "ê".
+struct NotFoundMessages {
+    const char* line;
+    const char* sizes;
+    const char* checksums;
+};
+
+// Finds the first image of one of the game's releases (see findDiscImage) and says which release
+// it is, or that none was found, or that the image cannot be opened. Returns the index of the
+// release in `signatures`, or -1 when the run ends here.
+int takeDiscImage(const ReleaseSignature* signatures, int signatureCount, const NotFoundMessages& notFound,
+                  const char* startDirectory, char* imagePath, char* displayName);
+
 // The two lines of a successful run, naming the French image relative to the start directory.
 void printPatchSuccess(const char* outputPath, const char* startDirectory);
 // A delta stage that failed, naming the player's image.
