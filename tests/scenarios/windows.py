@@ -28,7 +28,7 @@ WINE_SCENARIOS = [
     "velmora_missing_translation_delta", "velmora_missing_prepatch_delta", "velmora_no_image",
     "velmora_european_failed_translation",
     "modetoggle_decoys_skipped", "modetoggle_image_in_subfolder", "modetoggle_extension_in_capitals",
-    "modetoggle_no_image",
+    "modetoggle_no_image", "modetoggle_after_frpatch_velmora",
 ]
 # The successful runs (Elvane and Velmora, US and European, modetoggle both ways) have scenarios of
 # their own below, which check the bytes and the decoder's command lines as well.
