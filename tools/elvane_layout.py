@@ -114,9 +114,9 @@ PLAN = [
 def _embed_tables():
     """The build's own parser of the table files, so that both read the format alike."""
     path = os.path.join(ROOT, "cmake", "embed_tables.py")
-    spec = importlib.util.spec_from_file_location("embed_tables", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("embed_tables", path)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 

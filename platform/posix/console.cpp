@@ -32,8 +32,8 @@ bool isLengthModifier(char c) {
     return c == 'h' || c == 'l' || c == 'L' || c == 'z' || c == 'j' || c == 't' || c == 'q';
 }
 
-// Formats one conversion `spec` (such as "%0.f" or "%lu") with the next argument.
-void writeConversion(const char* spec, char conversion, bool isLong, bool isLongLong, va_list& args) {
+// Formats one conversion `conversionText` (such as "%0.f" or "%lu") with the next argument.
+void writeConversion(const char* conversionText, char conversion, bool isLong, bool isLongLong, va_list& args) {
     char text[512];
     int length = 0;
     switch (conversion) {
@@ -44,31 +44,31 @@ void writeConversion(const char* spec, char conversion, bool isLong, bool isLong
     }
     case 's': {
         const char* value = va_arg(args, const char*);
-        if (strcmp(spec, "%s") == 0) {
+        if (strcmp(conversionText, "%s") == 0) {
             consoleWriteRaw(value ? value : "(null)", value ? strlen(value) : 6);
             return;
         }
-        length = snprintf(text, sizeof text, spec, value);
+        length = snprintf(text, sizeof text, conversionText, value);
         break;
     }
     case 'd': case 'i':
-        if (isLongLong) length = snprintf(text, sizeof text, spec, va_arg(args, long long));
-        else if (isLong) length = snprintf(text, sizeof text, spec, va_arg(args, long));
-        else length = snprintf(text, sizeof text, spec, va_arg(args, int));
+        if (isLongLong) length = snprintf(text, sizeof text, conversionText, va_arg(args, long long));
+        else if (isLong) length = snprintf(text, sizeof text, conversionText, va_arg(args, long));
+        else length = snprintf(text, sizeof text, conversionText, va_arg(args, int));
         break;
     case 'u': case 'x': case 'X': case 'o':
-        if (isLongLong) length = snprintf(text, sizeof text, spec, va_arg(args, unsigned long long));
-        else if (isLong) length = snprintf(text, sizeof text, spec, va_arg(args, unsigned long));
-        else length = snprintf(text, sizeof text, spec, va_arg(args, unsigned));
+        if (isLongLong) length = snprintf(text, sizeof text, conversionText, va_arg(args, unsigned long long));
+        else if (isLong) length = snprintf(text, sizeof text, conversionText, va_arg(args, unsigned long));
+        else length = snprintf(text, sizeof text, conversionText, va_arg(args, unsigned));
         break;
     case 'f': case 'F': case 'e': case 'E': case 'g': case 'G':
-        length = snprintf(text, sizeof text, spec, va_arg(args, double));
+        length = snprintf(text, sizeof text, conversionText, va_arg(args, double));
         break;
     case 'p':
-        length = snprintf(text, sizeof text, spec, va_arg(args, void*));
+        length = snprintf(text, sizeof text, conversionText, va_arg(args, void*));
         break;
     default:
-        consoleWriteRaw(spec, strlen(spec));
+        consoleWriteRaw(conversionText, strlen(conversionText));
         return;
     }
     if (length > 0) consoleWriteRaw(text, static_cast<size_t>(length) < sizeof text ? length : sizeof text - 1);
@@ -117,12 +117,12 @@ void consolePrintf(const char* format, ...) {
             ++end;
         }
         if (!*end) break;
-        char spec[64];
+        char conversionText[64];
         const size_t specLength = static_cast<size_t>(end - at + 1);
-        if (specLength >= sizeof spec) break;
-        memcpy(spec, at, specLength);
-        spec[specLength] = '\0';
-        writeConversion(spec, *end, longs == 1, longs >= 2, args);
+        if (specLength >= sizeof conversionText) break;
+        memcpy(conversionText, at, specLength);
+        conversionText[specLength] = '\0';
+        writeConversion(conversionText, *end, longs == 1, longs >= 2, args);
         at = end + 1;
         literal = at;
     }
