@@ -31,9 +31,11 @@ WINE_ENVIRONMENT = {
 TEMPLATE_REGISTRY_FILES = ("system.reg", "user.reg", "userdef.reg", ".update-timestamp")
 FIRST_DRIVE = "d"
 # When xdelta.exe is missing, wine's "start" writes its complaint to the console, where Windows
-# shows a dialog box; the runner takes it out of the console bytes and counts it.
-START_FAILURE = re.compile(rb"Application could not be started, or no application associated with the specified "
-                           rb"file\.\nShellExecuteEx failed: [^\r\n]*\r?\n\n")
+# shows a dialog box; the runner takes it out of the console bytes and counts it. Its parts are
+# written one by one, and now and then only the last, the system's error text, reaches the pipe.
+START_FAILURE = re.compile(rb"(?:Application could not be started, or no application associated with the specified "
+                           rb"file\.\n(?:ShellExecuteEx failed: )?[^\r\n]*|(?:ShellExecuteEx failed: )?File not found\.)"
+                           rb"\r?\n\n")
 
 LAUNCHER = """#!/bin/sh
 # xdelta.exe under wine: Debian's xdelta3, with drive-letter arguments mapped to the folders the
