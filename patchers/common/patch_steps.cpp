@@ -22,8 +22,8 @@ void printRecognised(bool european, const char* imageDisplayName) {
 
 int takeDiscImage(const ReleaseSignature* signatures, int signatureCount, const NotFoundMessages& notFound,
                   const char* startDirectory, char* imagePath, char* displayName) {
-    FoundImage found;
-    switch (findDiscImage(signatures, signatureCount, startDirectory, imagePath, displayName, found)) {
+    int release = -1;
+    switch (findDiscImage(signatures, signatureCount, startDirectory, imagePath, displayName, release)) {
     case ImageSearch::NotFound:
         platform::consoleLine(notFound.line);
         platform::consolePrintf(notFound.sizes, kECircumflex);
@@ -36,8 +36,8 @@ int takeDiscImage(const ReleaseSignature* signatures, int signatureCount, const 
         break;
     }
     // The first signature is the US release's, the second the European one's.
-    printRecognised(found.release == 1, displayName);
-    return found.release;
+    printRecognised(release == 1, displayName);
+    return release;
 }
 
 void printPatchSuccess(const char* outputPath, const char* startDirectory) {

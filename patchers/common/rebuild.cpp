@@ -62,8 +62,8 @@ int copyImageRange(uint32_t start, uint32_t length, RebuildContext& context) {
         uint32_t got = 0;
         if (!readSource(static_cast<uint32_t>(offset), wanted, &got, context)) return 0;
         // A source that ends early would leave the target short: stop rather than shift the layout.
-        const int appended = got == wanted && append(*context.bufferSlot, got, context);
-        if (got != wanted) context.failure = RebuildFailure::ReadSource;
+        const int appended =
+            got == wanted ? append(*context.bufferSlot, got, context) : fail(context, RebuildFailure::ReadSource);
         releaseBuffer(context);
         if (!appended) return 0;
     }

@@ -19,7 +19,7 @@ bool matches(int* slot, const char* path, const ReleaseSignature& signature) {
 }  // namespace
 
 ImageSearch findDiscImage(const ReleaseSignature* signatures, int signatureCount, const char* startDirectory,
-                          char* imagePath, char* displayName, FoundImage& found) {
+                          char* imagePath, char* displayName, int& release) {
     while (findNextFile(imagePath, "iso")) {
         makeDisplayName(imagePath, startDirectory, displayName);
         int slot = kClosedSlot;
@@ -27,10 +27,10 @@ ImageSearch findDiscImage(const ReleaseSignature* signatures, int signatureCount
         if (slot < 0) return ImageSearch::CannotOpen;
         // The full length counts: a 6.8 GiB file must not pass for a 2.6 GB image.
         const int64_t length = slotLength(&slot);
-        for (int release = 0; release < signatureCount; ++release) {
-            if (length != static_cast<int64_t>(signatures[release].imageSize)) continue;
-            if (!matches(&slot, imagePath, signatures[release])) break;
-            found.release = release;
+        for (int candidate = 0; candidate < signatureCount; ++candidate) {
+            if (length != static_cast<int64_t>(signatures[candidate].imageSize)) continue;
+            if (!matches(&slot, imagePath, signatures[candidate])) break;
+            release = candidate;
             return ImageSearch::Found;
         }
         closeSlot(&slot);

@@ -15,14 +15,11 @@ struct ReleaseSignature {
 
 enum class ImageSearch { NotFound, CannotOpen, Found };
 
-struct FoundImage {
-    int release;  // index into the signatures passed to findDiscImage
-};
-
 // Walks the tree for ".iso" files and takes the first whose size, boot path and marker match one
 // of `signatures`. Writes its full path to `imagePath` and its name relative to `startDirectory`
 // to `displayName` (both kPathBufferSize characters). The walk is left suspended at the image
-// taken, with its directory current. CannotOpen: the first image that could not be opened ends
+// taken, with its directory current; `release` receives the index of the signature it matched.
+// CannotOpen: the first image that could not be opened ends
 // the search (the display name names it).
 ImageSearch findDiscImage(const ReleaseSignature* signatures, int signatureCount, const char* startDirectory,
-                          char* imagePath, char* displayName, FoundImage& found);
+                          char* imagePath, char* displayName, int& release);
