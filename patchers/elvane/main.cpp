@@ -10,19 +10,11 @@
 #include "patchers/common/patch_steps.h"
 #include "patchers/common/release.h"
 #include "patchers/elvane/elvane_plan.h"
+#include "patchers/elvane/elvane_releases.h"
 #include "platform/platform.h"
 
 namespace {
 
-constexpr uint32_t kUsImageSize = 2599682048u;
-constexpr uint32_t kEuropeanImageSize = 2669969408u;
-const unsigned char kUsMarker[] = {0x82, 0x62, 0x82, 0x81};
-
-enum Release { US, European };
-const ReleaseSignature kReleases[] = {
-    {kUsImageSize, 13093328, "cdrom0:\\SLUS_603.27;1", 14500752, kUsMarker, sizeof kUsMarker},
-    {kEuropeanImageSize, 12693144, "cdrom0:\\SLES_608.92;1", 0, nullptr, 0},
-};
 const char* const kDeltaPrefixes[] = {"EV1_Patch_US-FR_", "EV1_Patch_EU-FR_"};
 constexpr size_t kDeltaPrefixLength = 16;
 
@@ -49,7 +41,7 @@ const NotFoundMessages kNotFound = {
 };
 
 bool findImage(ElvaneRun& run) {
-    const int release = takeDiscImage(kReleases, 2, kNotFound, run.startDirectory, run.imagePath, run.displayName);
+    const int release = takeDiscImage(kElvaneReleases, 2, kNotFound, run.startDirectory, run.imagePath, run.displayName);
     if (release < 0) return false;
     run.release = static_cast<Release>(release);
     // The next walk, for the delta file, starts from the start directory again.
@@ -85,7 +77,7 @@ void applyDelta(ElvaneRun& run) {
                               {european ? run.temporaryPath : run.imagePath, run.patchPath, run.outputPath},
                               3,
                               run.outputPath,
-                              kUsImageSize,
+                              kElvaneFrenchImageSize,
                               european ? 2.0 : 1.0,
                               european ? 50.0 : 0.0};
     const bool patched = runDeltaStage(stage, &run.imageSlot);
@@ -107,7 +99,7 @@ void patch(ElvaneRun& run) {
     if (!findImage(run) || !findDelta(run) || !derivePaths(run)) return;
     platform::consoleLine("Patchage du fichier ISO en cours :");
     if (run.release == European && !rebuildTemporaryImage(ElvaneRebuildPlan, run.imagePath, run.displayName,
-                                                          run.temporaryPath, kUsImageSize, 2, &run.written)) {
+                                                          run.temporaryPath, kElvaneFrenchImageSize, 2, &run.written)) {
         return;
     }
     applyDelta(run);

@@ -7,20 +7,13 @@
 #include "patchers/common/patch_steps.h"
 #include "patchers/common/release.h"
 #include "patchers/velmora/velmora_plan.h"
+#include "patchers/velmora/velmora_releases.h"
 #include "platform/platform.h"
 
 namespace {
 
-constexpr uint32_t kUsImageSize = 2801958912u;
-constexpr uint32_t kEuropeanImageSize = 3006791680u;
-// The French image is larger than the US one; it also stands for 100 % of the European rebuild.
-constexpr uint32_t kFrenchImageSize = 2802745344u;
-
-enum Release { US, European };
-const ReleaseSignature kReleases[] = {
-    {kUsImageSize, 10523560, "cdrom0:\\SLUS_604.18;1", 0, nullptr, 0},
-    {kEuropeanImageSize, 10569152, "cdrom0:\\SLES_609.51;1", 0, nullptr, 0},
-};
+// The pre-patch stage turns the temporary image into the exact US image.
+const uint32_t kUsImageSize = static_cast<uint32_t>(kVelmoraReleases[US].imageSize);
 
 // The delta files are named bare: the current directory is the image's, where the search left it.
 const char kPrePatchFormat[] = "start /b xdelta.exe -d -fs \"%s\" VL1_Prepatch.xdelta \"%s\"";
@@ -52,7 +45,7 @@ const NotFoundMessages kNotFound = {
 
 // Takes the first recognised image; its directory stays current for the delta stages.
 bool findImage(VelmoraRun& run) {
-    const int release = takeDiscImage(kReleases, 2, kNotFound, run.startDirectory, run.imagePath, run.displayName);
+    const int release = takeDiscImage(kVelmoraReleases, 2, kNotFound, run.startDirectory, run.imagePath, run.displayName);
     if (release < 0) return false;
     run.release = static_cast<Release>(release);
     platform::consoleLine("Patchage du fichier ISO en cours :");
@@ -94,7 +87,7 @@ void translate(VelmoraRun& run) {
                               {run.deltaSource, run.outputPath},
                               2,
                               run.outputPath,
-                              kFrenchImageSize,
+                              kVelmoraFrenchImageSize,
                               run.afterPrePatch ? 3.0 : 1.0,
                               run.afterPrePatch ? 67.0 : 0.0};
     const bool patched = runDeltaStage(stage, &run.imageSlot);
@@ -122,7 +115,7 @@ void patch(VelmoraRun& run) {
     // The European image is rebuilt in the US layout first (0 to 33 %); nothing of it is left on failure.
     if (run.release == European &&
         !(rebuildTemporaryImage(VelmoraRebuildPlan, run.imagePath, run.displayName, run.temporaryPath,
-                                kFrenchImageSize, 3, &run.written) &&
+                                kVelmoraFrenchImageSize, 3, &run.written) &&
           prePatch(run))) {
         return;
     }

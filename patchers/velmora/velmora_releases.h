@@ -1,0 +1,11 @@
+// The two releases of Velmora: what recognises each image, and the size of the French image.
+#pragma once
+
+#include <cstdint>
+
+#include "patchers/common/release.h"
+
+// Indexed by Release: US first, then European.
+extern const ReleaseSignature kVelmoraReleases[2];
+// The French image is larger than the US one; it also stands for 100 % of the European rebuild.
+constexpr uint32_t kVelmoraFrenchImageSize = 2802745344u;
