@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "patchers/common/console.h"
-#include "patchers/common/image_access.h"
 #include "platform/platform.h"
 
 namespace {
@@ -16,22 +15,23 @@ constexpr int kStallPolls = 500;
 constexpr int kRemoveAttempts = 50;
 constexpr unsigned kRemoveRetryMilliseconds = 100;
 
-bool waitForOutput(const char* outputPath, int* slot) {
+// The output's descriptor once it has appeared, or -1 when it never did.
+int waitForOutput(const char* outputPath) {
     for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
         platform::sleepMilliseconds(kPollMilliseconds);
-        openForReading(slot, outputPath);
-        if (*slot >= 0) return true;
+        const int output = platform::openForReadingRaw(outputPath);
+        if (output >= 0) return output;
     }
-    return false;
+    return -1;
 }
 
 // Follows the output until it reaches the expected size (true) or stalls (false).
-bool followOutput(const DeltaStage& stage, const int* slot) {
+bool followOutput(const DeltaStage& stage, int output) {
     int64_t lastSize = -1;  // the first reading always counts as a change
     int stalls = 0;
     char lastShown[32] = "";
     for (;;) {
-        const int64_t size = slotLength(slot);
+        const int64_t size = platform::descriptorLength(output);
         if (size == lastSize) {
             platform::sleepMilliseconds(kPollMilliseconds);
             if (++stalls >= kStallPolls) return false;
@@ -53,16 +53,14 @@ bool followOutput(const DeltaStage& stage, const int* slot) {
 
 }  // namespace
 
-bool runDeltaStage(const DeltaStage& stage, int* slot) {
+bool runDeltaStage(const DeltaStage& stage) {
     // An old output that stays (held open by another program, or not a file at all) would be
     // measured in place of the decoder's and, at its full size, pass for success: the stage fails.
-    if (!removeWhenReleased(stage.outputPath)) {
-        closeSlot(slot);
-        return false;
-    }
+    if (!removeWhenReleased(stage.outputPath)) return false;
     platform::runInBackground(stage.commandFormat, stage.arguments, stage.argumentCount);
-    const bool done = waitForOutput(stage.outputPath, slot) && followOutput(stage, slot);
-    closeSlot(slot);
+    const int output = waitForOutput(stage.outputPath);
+    const bool done = output >= 0 && followOutput(stage, output);
+    platform::closeDescriptor(output);
     return done;
 }
 

@@ -16,9 +16,8 @@ struct DeltaStage {
 // Removes any old output, starts the decoder, waits for its output to appear (500 tries, 10 ms
 // apart) and follows its growth, printing the progress line. Returns true when the output has
 // reached exactly the expected size, false when it never appeared or stopped growing for 500 polls
-// in a row, or when an old output could not be removed (the decoder is then not started). The
-// output's descriptor, held in `slot` meanwhile, is closed in every case.
-bool runDeltaStage(const DeltaStage& stage, int* slot);
+// in a row, or when an old output could not be removed (the decoder is then not started).
+bool runDeltaStage(const DeltaStage& stage);
 
 // Removes a file that the decoder may still hold open (Windows refuses the removal until it lets
 // go), trying again for a few seconds; false when the file is still there.

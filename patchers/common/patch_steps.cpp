@@ -21,9 +21,9 @@ void printRecognised(bool european, const char* imageDisplayName) {
 }  // namespace
 
 int takeDiscImage(const ReleaseSignature* signatures, int signatureCount, const NotFoundMessages& notFound,
-                  const char* startDirectory, char* imagePath, char* displayName) {
+                  const char* startDirectory, char* imagePath, char* displayName, FileImageSource& image) {
     int release = -1;
-    switch (findDiscImage(signatures, signatureCount, startDirectory, imagePath, displayName, release)) {
+    switch (findDiscImage(signatures, signatureCount, startDirectory, imagePath, displayName, image, release)) {
     case ImageSearch::NotFound:
         platform::consoleLine(notFound.line);
         platform::consolePrintf(notFound.sizes, kECircumflex);
@@ -66,9 +66,6 @@ void printRebuildFailure(RebuildFailure failure, const char* imageDisplayName) {
     case RebuildFailure::Allocation:
         platform::consolePrintf("\n\nM%cmoire insuffisante pour reconstruire le fichier ISO.\n", kEAcute);
         return;
-    case RebuildFailure::OpenSource:
-        platform::consolePrintf("\n\nImpossible d'ouvrir le fichier ISO suivant : %s\n", imageDisplayName);
-        return;
     case RebuildFailure::BadStep:
         platform::consolePrintf("\n\nLa reconstruction du fichier ISO a %cchou%c : ses tables ne correspondent pas.\n",
                                 kEAcute, kEAcute);
@@ -80,21 +77,18 @@ void printRebuildFailure(RebuildFailure failure, const char* imageDisplayName) {
     }
 }
 
-bool rebuildTemporaryImage(const RebuildPlan& plan, const char* imagePath, const char* imageDisplayName,
+bool rebuildTemporaryImage(const RebuildPlan& plan, ImageSource& image, const char* imageDisplayName,
                            const char* temporaryPath, uint32_t progressTotal, uint8_t stageDivisor,
                            uint32_t* written) {
-    int temporarySlot = kClosedSlot;
-    createForWriting(&temporarySlot, temporaryPath);
-    if (temporarySlot < 0) {
+    FileImageSink temporary(temporaryPath);
+    if (!temporary.isOpen()) {
         platform::consolePrintf("Impossible de cr%cer le fichier ISO temporaire.\n", kEAcute);
         return false;
     }
-    int sourceSlot = kClosedSlot;
-    unsigned char* buffer = nullptr;
-    RebuildContext context = {&sourceSlot, imagePath, &buffer,      progressTotal,
-                              temporarySlot, written, stageDivisor, RebuildFailure::None};
+    RebuildContext context{image, temporary, progressTotal, stageDivisor};
     const bool rebuilt = runRebuildPlan(plan, context);
-    closeSlot(&temporarySlot);
+    *written = context.written;
+    temporary.close();
     if (rebuilt) return true;
     printRebuildFailure(context.failure, imageDisplayName);
     removeWhenReleased(temporaryPath);

@@ -18,7 +18,7 @@ struct NotFoundMessages {
 // it is, or that none was found, or that the image cannot be opened. Returns the index of the
 // release in `signatures`, or -1 when the run ends here.
 int takeDiscImage(const ReleaseSignature* signatures, int signatureCount, const NotFoundMessages& notFound,
-                  const char* startDirectory, char* imagePath, char* displayName);
+                  const char* startDirectory, char* imagePath, char* displayName, FileImageSource& image);
 
 // The two lines of a successful run, naming the French image relative to the start directory.
 void printPatchSuccess(const char* outputPath, const char* startDirectory);
@@ -32,6 +32,6 @@ void printPathTooLong(const char* imageDisplayName);
 // Creates the temporary image at `temporaryPath`, appends the plan to it from the European image
 // and closes it. On failure prints why and removes it (the cannot-create message when it cannot
 // even be created). `written` counts the bytes appended, for the progress line.
-bool rebuildTemporaryImage(const RebuildPlan& plan, const char* imagePath, const char* imageDisplayName,
+bool rebuildTemporaryImage(const RebuildPlan& plan, ImageSource& image, const char* imageDisplayName,
                            const char* temporaryPath, uint32_t progressTotal, uint8_t stageDivisor,
                            uint32_t* written);

@@ -28,7 +28,7 @@ struct ElvaneRun {
     char patchPath[kPathBufferSize] = "";
     char temporaryPath[kPathBufferSize] = "";
     char outputPath[kPathBufferSize] = "";
-    int imageSlot = kClosedSlot;
+    FileImageSource image;
     Release release = US;
     uint32_t written = 0;
 };
@@ -41,7 +41,7 @@ const NotFoundMessages kNotFound = {
 };
 
 bool findImage(ElvaneRun& run) {
-    const int release = takeDiscImage(kElvaneReleases, 2, kNotFound, run.startDirectory, run.imagePath, run.displayName);
+    const int release = takeDiscImage(kElvaneReleases, 2, kNotFound, run.startDirectory, run.imagePath, run.displayName, run.image);
     if (release < 0) return false;
     run.release = static_cast<Release>(release);
     // The next walk, for the delta file, starts from the start directory again.
@@ -80,7 +80,7 @@ void applyDelta(ElvaneRun& run) {
                               kElvaneFrenchImageSize,
                               european ? 2.0 : 1.0,
                               european ? 50.0 : 0.0};
-    const bool patched = runDeltaStage(stage, &run.imageSlot);
+    const bool patched = runDeltaStage(stage);
     if (patched) {
         printPatchSuccess(run.outputPath, run.startDirectory);
     } else {
@@ -98,7 +98,7 @@ void patch(ElvaneRun& run) {
     }
     if (!findImage(run) || !findDelta(run) || !derivePaths(run)) return;
     platform::consoleLine("Patchage du fichier ISO en cours :");
-    if (run.release == European && !rebuildTemporaryImage(ElvaneRebuildPlan, run.imagePath, run.displayName,
+    if (run.release == European && !rebuildTemporaryImage(ElvaneRebuildPlan, run.image, run.displayName,
                                                           run.temporaryPath, kElvaneFrenchImageSize, 2, &run.written)) {
         return;
     }

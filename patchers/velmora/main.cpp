@@ -30,7 +30,7 @@ struct VelmoraRun {
     char prePatchedPath[kPathBufferSize] = "";
     char outputPath[kPathBufferSize] = "";
     const char* deltaSource = nullptr;  // the image, the temporary image, then the pre-patched image
-    int imageSlot = kClosedSlot;
+    FileImageSource image;
     Release release = US;
     bool afterPrePatch = false;
     uint32_t written = 0;
@@ -45,7 +45,7 @@ const NotFoundMessages kNotFound = {
 
 // Takes the first recognised image; its directory stays current for the delta stages.
 bool findImage(VelmoraRun& run) {
-    const int release = takeDiscImage(kVelmoraReleases, 2, kNotFound, run.startDirectory, run.imagePath, run.displayName);
+    const int release = takeDiscImage(kVelmoraReleases, 2, kNotFound, run.startDirectory, run.imagePath, run.displayName, run.image);
     if (release < 0) return false;
     run.release = static_cast<Release>(release);
     platform::consoleLine("Patchage du fichier ISO en cours :");
@@ -69,7 +69,7 @@ bool derivePaths(VelmoraRun& run) {
 bool prePatch(VelmoraRun& run) {
     const DeltaStage stage = {kPrePatchFormat,     {run.temporaryPath, run.prePatchedPath}, 2, run.prePatchedPath,
                               kUsImageSize,        3.0,                                      33.0};
-    const bool done = runDeltaStage(stage, &run.imageSlot);
+    const bool done = runDeltaStage(stage);
     if (!done) printPatchFailure(run.displayName);
     removeWhenReleased(run.temporaryPath);
     if (!done) {
@@ -90,7 +90,7 @@ void translate(VelmoraRun& run) {
                               kVelmoraFrenchImageSize,
                               run.afterPrePatch ? 3.0 : 1.0,
                               run.afterPrePatch ? 67.0 : 0.0};
-    const bool patched = runDeltaStage(stage, &run.imageSlot);
+    const bool patched = runDeltaStage(stage);
     if (patched) {
         printPatchSuccess(run.outputPath, run.startDirectory);
     } else {
@@ -114,7 +114,7 @@ void patch(VelmoraRun& run) {
     if (!findImage(run) || !derivePaths(run)) return;
     // The European image is rebuilt in the US layout first (0 to 33 %); nothing of it is left on failure.
     if (run.release == European &&
-        !(rebuildTemporaryImage(VelmoraRebuildPlan, run.imagePath, run.displayName, run.temporaryPath,
+        !(rebuildTemporaryImage(VelmoraRebuildPlan, run.image, run.displayName, run.temporaryPath,
                                 kVelmoraFrenchImageSize, 3, &run.written) &&
           prePatch(run))) {
         return;

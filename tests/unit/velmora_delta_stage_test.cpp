@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "patchers/common/image_access.h"
 #include "platform/platform.h"
 #include "scratch_folder.h"
 
@@ -39,12 +38,10 @@ TEST(DeltaStage, FollowsTheOutputToItsExpectedSizeShowingTheStageShareOfTheLine)
     placeDecoder(folder, "for part in 1 2 3; do head -c 1000 /dev/zero >> \"$5\"; sleep 0.05; done");
     const std::string output = folder.file("game_prepatched.iso");
     const DeltaStage stage = {kPrePatchFormat, {"game_temp.iso", output.c_str()}, 2, output.c_str(), 3000, 3.0, 33.0};
-    int slot = kClosedSlot;
     testing::internal::CaptureStdout();
-    const bool done = runDeltaStage(stage, &slot);
+    const bool done = runDeltaStage(stage);
     const std::vector<int> shown = shownPercentages(testing::internal::GetCapturedStdout());
     EXPECT_TRUE(done);
-    EXPECT_EQ(slot, kClosedSlot);
     ASSERT_FALSE(shown.empty());
     EXPECT_EQ(shown.back(), 66);
     for (int value : shown) {
@@ -67,13 +64,11 @@ TEST(DeltaStage, AnOldOutputThatCannotBeRemovedFailsTheStageWithoutStartingTheDe
 
     const DeltaStage stage = {kPrePatchFormat, {"game_temp.iso", output.c_str()}, 2, output.c_str(),
                               static_cast<uint64_t>(oldSize), 3.0, 33.0};
-    int slot = kClosedSlot;
     testing::internal::CaptureStdout();
-    const bool done = runDeltaStage(stage, &slot);
+    const bool done = runDeltaStage(stage);
     testing::internal::GetCapturedStdout();
     platform::sleepMilliseconds(200);  // a decoder started anyway would have left its mark by now
     EXPECT_FALSE(done);
-    EXPECT_EQ(slot, kClosedSlot);
     EXPECT_FALSE(std::filesystem::exists(folder.file("started")));
 }
 
