@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace platform {
 
@@ -42,24 +43,66 @@ uint64_t currentDirectoryIdentity();
 bool getCurrentDirectory(char* buffer, size_t size);
 bool setCurrentDirectory(const char* path);
 
-// ---- Image access: low-level descriptors -------------------------------------------------------
+// ---- Files -------------------------------------------------------------------------------------
+//
+// One model for every file the programs open: a handle, and one error model for what can fail.
 
-// Opens read-only in binary mode; -1 on failure.
-int openForReadingRaw(const char* path);
-// Creates or truncates, write-only, binary, permission bits 0700; -1 on failure.
-int createForWritingRaw(const char* path);
-void closeDescriptor(int descriptor);
-// Full 64-bit length of the open file; -1 on failure.
-int64_t descriptorLength(int descriptor);
-// Moves the position by a signed distance from the current one; the new position or -1.
-int64_t seekFromCurrent(int descriptor, int32_t distance);
-// Reads exactly `size` bytes unless the file ends first; the count read, or -1 on failure.
-int64_t readFully(int descriptor, void* buffer, uint32_t size);
-// Writes all `size` bytes; false on any failure (a full disk included).
-bool writeFully(int descriptor, const void* buffer, uint32_t size);
-// Removes a file; false when it could not be removed (missing, or held open on Windows).
-bool removeFile(const char* path);
-bool fileExists(const char* path);
+// Why a file operation failed; None when it did not.
+enum class FileError {
+    None,
+    Missing,    // no such file, or a folder on its path is missing
+    Busy,       // held by another program (Windows sharing, or a lock on POSIX)
+    Denied,     // the account may not, or the volume is read-only
+    NoSpace,    // the volume is full (or the file may grow no further)
+    NotAFile,   // a folder, a pipe or a device: nothing a program reads as a disc image
+    Other,
+};
+
+using FileHandle = intptr_t;
+constexpr FileHandle kNoFile = -1;
+
+enum class FileAccess { Read, Write };
+enum class FileCreation {
+    OpenExisting,  // the open fails when the file is missing
+    OpenOrCreate,  // contents kept; created empty when missing
+    Truncate,      // emptied; created empty when missing
+};
+enum class FileSharing {
+    // Other programs may open the file too. On POSIX the open takes an advisory lock where it can
+    // (shared for reading, exclusive for writing), so that Exclusive opens elsewhere fail meanwhile,
+    // as Windows sharing makes them fail.
+    Shared,
+    // No other opener while it is open, and an open that meets a file held elsewhere fails (Busy):
+    // on Windows by the sharing mode, on POSIX by an exclusive flock taken without waiting. A
+    // Truncate open empties the file only once it holds it.
+    Exclusive,
+};
+
+// Opens a regular file; anything else fails with NotAFile, and never waits (a pipe named like an
+// image does not hang the open). `sequential` asks for read-ahead suited to a front-to-back pass.
+// Binary: no byte is translated. On failure `file` is kNoFile.
+FileError openFile(const char* path, FileAccess access, FileCreation creation, FileSharing sharing, bool sequential,
+                   FileHandle& file);
+// Closes the file, if one is open, and sets `file` to kNoFile.
+void closeFile(FileHandle& file);
+// The file's 64-bit size; false on failure.
+bool fileSize(FileHandle file, uint64_t& size);
+// Moves the position to `position` bytes from the start (past the end is allowed).
+bool seekFile(FileHandle file, uint64_t position);
+bool seekFileEnd(FileHandle file);
+// Reads exactly `size` bytes; a file that ends first is a failure (Other).
+FileError readFile(FileHandle file, void* buffer, uint32_t size);
+// Writes all `size` bytes.
+FileError writeFile(FileHandle file, const void* buffer, uint32_t size);
+// Makes the current position the end of the file, shortening or lengthening it.
+bool setFileEnd(FileHandle file);
+// Removes a file (never a folder). Missing when there was none; Busy or Denied while another
+// program holds it on Windows.
+FileError removeFile(const char* path);
+// Creates one folder; false when it exists already or cannot be made.
+bool makeDirectory(const char* path);
+// The bytes this account may still write on the volume that holds `folder`; false when unknown.
+bool freeSpace(const char* folder, uint64_t& bytes);
 
 // ---- Processes and time ------------------------------------------------------------------------
 
@@ -92,58 +135,23 @@ int readConsoleChar();
 }  // namespace platform
 
 // ================================================================================================
-// Library files and directories (Kestrin::FileBin and its search).
+// Library paths (Kestrin::FileBin and its search).
 //
 // The library names files with Windows-style paths: backslash separators, a drive as the first
 // component of a full path ("C:\jeux\image.iso"). On Windows these are the system's paths as they
-// are. On POSIX the functions below turn them into the system's: backslashes become slashes, and
-// a first component "Z:" stands for the root, as Wine names it ("Z:\home\x" is "/home/x"); a path
-// without it is relative to the current directory. Paths handed in by a user in the system's own
-// spelling ("/home/x", "sub/dir") pass unchanged.
+// are. On POSIX they are turned into the system's: backslashes become slashes, and a first
+// component "Z:" stands for the root, as Wine names it ("Z:\home\x" is "/home/x"); a path without
+// it is relative to the current directory. Paths handed in by a user in the system's own spelling
+// ("/home/x", "sub/dir") pass unchanged. The library then works through the calls above.
 // ================================================================================================
 namespace platform {
 
 // The drive component under which POSIX full paths appear in library paths.
 constexpr const char* kLibraryRootDrive = "Z:";
 
-// An open library file; kNoFile when none.
-using FileHandle = intptr_t;
-constexpr FileHandle kNoFile = -1;
-
-enum class FileAccess { Read, Write };
-enum class FileCreation {
-    OpenExisting,  // the open fails when the file is missing
-    OpenOrCreate,  // contents kept; created empty when missing
-    Truncate,      // emptied; created empty when missing
-};
-
-// Opens a file exclusively: while it is open no other opener may have it, and an open that meets
-// a file held elsewhere fails. On Windows through the sharing mode of CreateFileA (none); on POSIX
-// through an exclusive flock taken, without waiting, by every open of this function (a file held
-// by another open, in this process or in another program that takes flock locks, cannot be
-// locked), and a Truncate open empties the file only once it holds the lock. `sequential` asks the
-// system for read-ahead suited to a front-to-back pass. kNoFile on failure.
-FileHandle openLibraryFile(const char* libraryPath, FileAccess access, FileCreation creation, bool sequential);
-void closeLibraryFile(FileHandle file);
-// The file's 64-bit size; false on failure.
-bool libraryFileSize(FileHandle file, uint64_t& size);
-// Moves the file position to `position` bytes from the start (past the end is allowed).
-bool seekLibraryFile(FileHandle file, uint64_t position);
-bool seekLibraryFileEnd(FileHandle file);
-// Reads exactly `size` bytes; false on failure or when the file ends first.
-bool readLibraryFile(FileHandle file, void* buffer, uint32_t size);
-// Writes all `size` bytes; false on any failure.
-bool writeLibraryFile(FileHandle file, const void* buffer, uint32_t size);
-// Makes the current position the end of the file, shortening or lengthening it.
-bool setLibraryFileEnd(FileHandle file);
-// Removes a file; false when it could not be removed.
-bool removeLibraryFile(const char* libraryPath);
-// Creates one directory; false when it exists already or cannot be made.
-bool makeLibraryDirectory(const char* libraryPath);
-
-// The current directory as a full library path (without a trailing separator, except at a root);
-// false when it does not fit in `size` characters with the terminator.
-bool getCurrentLibraryDirectory(char* buffer, size_t size);
-bool setCurrentLibraryDirectory(const char* libraryPath);
+// The system's spelling of a library path.
+std::string systemPath(const char* libraryPath);
+// The library's spelling of a full system path ("/home/x" is "Z:\home\x", "/" is "Z:\").
+std::string libraryPath(const char* systemPath);
 
 }  // namespace platform

@@ -15,23 +15,26 @@ constexpr int kStallPolls = 500;
 constexpr int kRemoveAttempts = 50;
 constexpr unsigned kRemoveRetryMilliseconds = 100;
 
-// The output's descriptor once it has appeared, or -1 when it never did.
-int waitForOutput(const char* outputPath) {
+// Opens the output once it has appeared; false when it never did.
+bool waitForOutput(const char* outputPath, platform::FileHandle& output) {
     for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
         platform::sleepMilliseconds(kPollMilliseconds);
-        const int output = platform::openForReadingRaw(outputPath);
-        if (output >= 0) return output;
+        if (platform::openFile(outputPath, platform::FileAccess::Read, platform::FileCreation::OpenExisting,
+                               platform::FileSharing::Shared, false, output) == platform::FileError::None) {
+            return true;
+        }
     }
-    return -1;
+    return false;
 }
 
 // Follows the output until it reaches the expected size (true) or stalls (false).
-bool followOutput(const DeltaStage& stage, int output) {
+bool followOutput(const DeltaStage& stage, platform::FileHandle output) {
     int64_t lastSize = -1;  // the first reading always counts as a change
     int stalls = 0;
     char lastShown[32] = "";
     for (;;) {
-        const int64_t size = platform::descriptorLength(output);
+        uint64_t length = 0;
+        const int64_t size = platform::fileSize(output, length) ? static_cast<int64_t>(length) : -1;
         if (size == lastSize) {
             platform::sleepMilliseconds(kPollMilliseconds);
             if (++stalls >= kStallPolls) return false;
@@ -58,15 +61,18 @@ bool runDeltaStage(const DeltaStage& stage) {
     // measured in place of the decoder's and, at its full size, pass for success: the stage fails.
     if (!removeWhenReleased(stage.outputPath)) return false;
     platform::runInBackground(stage.commandFormat, stage.arguments, stage.argumentCount);
-    const int output = waitForOutput(stage.outputPath);
-    const bool done = output >= 0 && followOutput(stage, output);
-    platform::closeDescriptor(output);
+    platform::FileHandle output = platform::kNoFile;
+    const bool done = waitForOutput(stage.outputPath, output) && followOutput(stage, output);
+    platform::closeFile(output);
     return done;
 }
 
 bool removeWhenReleased(const char* path) {
     for (int attempt = 0; attempt < kRemoveAttempts; ++attempt) {
-        if (platform::removeFile(path) || !platform::fileExists(path)) return true;
+        const platform::FileError error = platform::removeFile(path);
+        if (error == platform::FileError::None || error == platform::FileError::Missing) return true;
+        // Only a file that another program holds may come free by waiting.
+        if (error != platform::FileError::Busy && error != platform::FileError::Denied) return false;
         platform::sleepMilliseconds(kRemoveRetryMilliseconds);
     }
     return false;

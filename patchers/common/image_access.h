@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "platform/platform.h"
+
 // An image read by byte ranges: the player's image held open once, or bytes in memory in a test.
 class ImageSource {
 public:
@@ -31,16 +33,16 @@ public:
     FileImageSource(const FileImageSource&) = delete;
     FileImageSource& operator=(const FileImageSource&) = delete;
 
-    // Opens `path` in place of any image held before; false when it cannot be opened.
-    bool open(const char* path);
+    // Opens `path` in place of any image held before; the reason when it cannot be opened.
+    platform::FileError open(const char* path);
     void close();
-    bool isOpen() const { return descriptor_ >= 0; }
+    bool isOpen() const { return file_ != platform::kNoFile; }
 
     uint64_t size() const override { return size_; }
     bool read(uint64_t offset, unsigned char* buffer, uint32_t count) override;
 
 private:
-    int descriptor_ = -1;
+    platform::FileHandle file_ = platform::kNoFile;
     uint64_t size_ = 0;
 };
 
@@ -52,10 +54,10 @@ public:
     FileImageSink(const FileImageSink&) = delete;
     FileImageSink& operator=(const FileImageSink&) = delete;
 
-    bool isOpen() const { return descriptor_ >= 0; }
+    bool isOpen() const { return file_ != platform::kNoFile; }
     void close();
     bool append(const unsigned char* bytes, uint32_t count) override;
 
 private:
-    int descriptor_ = -1;
+    platform::FileHandle file_ = platform::kNoFile;
 };

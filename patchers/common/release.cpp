@@ -35,7 +35,10 @@ ImageSearch findDiscImage(const ReleaseSignature* signatures, int signatureCount
                           char* imagePath, char* displayName, FileImageSource& image, int& release) {
     while (findNextFile(imagePath, "iso")) {
         makeDisplayName(imagePath, startDirectory, displayName);
-        if (!image.open(imagePath)) return ImageSearch::CannotOpen;
+        const platform::FileError error = image.open(imagePath);
+        // A pipe or a device named like an image is no image: passed over like a folder.
+        if (error == platform::FileError::NotAFile) continue;
+        if (error != platform::FileError::None) return ImageSearch::CannotOpen;
         release = recogniseRelease(image, signatures, signatureCount);
         if (release >= 0) return ImageSearch::Found;
         image.close();

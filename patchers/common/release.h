@@ -26,7 +26,8 @@ int recogniseRelease(ImageSource& image, const ReleaseSignature* signatures, int
 
 enum class ImageSearch { NotFound, CannotOpen, Found };
 
-// Walks the tree for ".iso" files and takes the first that recogniseRelease places. Writes its full
+// Walks the tree for ".iso" files and takes the first that recogniseRelease places; a pipe or a
+// device so named is passed over. Writes its full
 // path to `imagePath` and its name relative to `startDirectory` to `displayName` (both
 // kPathBufferSize characters); the image stays open in `image`, and `release` receives the index of
 // its signature. The walk is left suspended at the image taken, with its directory current.

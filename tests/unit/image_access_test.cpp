@@ -63,7 +63,7 @@ TEST(ImageAccess, AReadPastTheEndFailsAndAMissingImageCannotBeOpened) {
     ASSERT_TRUE(image.read(90, bytes, 10));
     const auto whole = stamp(0, 100);
     EXPECT_EQ(std::vector<unsigned char>(bytes, bytes + 10), std::vector<unsigned char>(whole.begin() + 90, whole.end()));
-    EXPECT_FALSE(image.open(folder.file("missing.iso").c_str()));
+    EXPECT_EQ(image.open(folder.file("missing.iso").c_str()), platform::FileError::Missing);
     EXPECT_FALSE(image.isOpen());
 }
 

@@ -1,4 +1,5 @@
-// Recognising a release from an image's length, boot path and marker, on images in memory.
+// Recognising a release from an image's length, boot path and marker, on images in memory; and
+// what the search passes over.
 #include "patchers/common/release.h"
 
 #include <gtest/gtest.h>
@@ -6,9 +7,14 @@
 #include <cstring>
 #include <string>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "memory_image.h"
+#include "patchers/common/path_text.h"
 #include "patchers/elvane/elvane_releases.h"
 #include "patchers/velmora/velmora_releases.h"
+#include "scratch_folder.h"
 
 namespace {
 
@@ -50,6 +56,24 @@ TEST(Recognition, OnlyTheExactLengthBootPathAndMarkerMakeARelease) {
     MemorySource velmora = imageOf(kVelmoraReleases[US], kVelmoraReleases[US].imageSize);
     EXPECT_EQ(recogniseRelease(velmora, kVelmoraReleases, 2), US);
     EXPECT_EQ(recogniseRelease(velmora, kElvaneReleases, 2), -1);
+}
+
+TEST(FindDiscImage, APipeNamedLikeAnImageIsPassedOverWithoutWaiting) {
+    ScratchFolder folder;
+    ASSERT_EQ(mkfifo(folder.file("game.iso").c_str(), 0600), 0);
+    // In a child process, so that an open that waits for a writer ends the test instead of hanging it.
+    EXPECT_EXIT(
+        {
+            alarm(10);
+            FileImageSource image;
+            char imagePath[kPathBufferSize];
+            char displayName[kPathBufferSize];
+            int release = -1;
+            const ImageSearch found = findDiscImage(kElvaneReleases, 2, folder.path().c_str(), imagePath, displayName,
+                                                    image, release);
+            exit(found == ImageSearch::NotFound ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
