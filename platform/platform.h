@@ -106,12 +106,29 @@ bool freeSpace(const char* folder, uint64_t& bytes);
 
 // ---- Processes and time ------------------------------------------------------------------------
 
-// Hands a command line of the form `start /b PROGRAM ARGUMENTS` to the command processor. The
-// line is the format with each "%s" replaced by the next of `arguments`. On POSIX no shell is
-// involved: the format alone is split into words and the arguments are substituted inside them,
-// so no argument is ever read as a command; "xdelta.exe" stands for ./xdelta3 or xdelta3 on the
-// search path. Returns at once, without waiting for the program.
-void runInBackground(const char* format, const char* const* arguments, int argumentCount);
+// One word of the decoder's command line. On Windows a quoted word is written between double
+// quotes; on POSIX every word reaches the decoder as it is, since no shell is involved.
+struct DecoderArgument {
+    const char* text;
+    bool quoted;
+};
+
+// A program the run started and can follow; kNoProcess when it cannot.
+using Process = intptr_t;
+constexpr Process kNoProcess = 0;
+
+// Starts the delta decoder in the background, in `folder`, and returns at once. On Windows the
+// command processor runs "start /b xdelta.exe" and the arguments, with `folder` current, so that
+// xdelta.exe is looked for there first and then on the search path; the decoder then shares the
+// console and cannot be followed (kNoProcess). On POSIX ./xdelta3 in `folder`, or else xdelta3 on
+// the search path, is run directly with `folder` as its current directory, and its process is
+// returned.
+Process startDecoder(const DecoderArgument* arguments, int argumentCount, const char* folder);
+// Whether the process has ended; one that has is reaped and `process` becomes kNoProcess. A
+// process that cannot be followed counts as ended.
+bool processEnded(Process& process);
+// Stops the process if it still runs and reaps it; `process` becomes kNoProcess.
+void stopProcess(Process& process);
 void sleepMilliseconds(unsigned milliseconds);
 
 // ---- Console -----------------------------------------------------------------------------------

@@ -14,6 +14,8 @@ constexpr int kOpenAttempts = 500;
 constexpr int kStallPolls = 500;
 constexpr int kRemoveAttempts = 50;
 constexpr unsigned kRemoveRetryMilliseconds = 100;
+// A decoder that has written its whole output ends at once; one that does not is stopped.
+constexpr int kEndPolls = 500;
 
 // Opens the output once it has appeared; false when it never did.
 bool waitForOutput(const char* outputPath, platform::FileHandle& output) {
@@ -54,17 +56,33 @@ bool followOutput(const DeltaStage& stage, platform::FileHandle output) {
     }
 }
 
+// Gives a decoder that has written its output time to end on its own; one that does not is stopped.
+void awaitDecoder(platform::Process& decoder) {
+    for (int poll = 0; poll < kEndPolls && !platform::processEnded(decoder); ++poll) {
+        platform::sleepMilliseconds(kPollMilliseconds);
+    }
+    platform::stopProcess(decoder);
+}
+
 }  // namespace
 
-bool runDeltaStage(const DeltaStage& stage) {
+StageOutcome runDeltaStage(const DeltaStage& stage) {
     // An old output that stays (held open by another program, or not a file at all) would be
     // measured in place of the decoder's and, at its full size, pass for success: the stage fails.
-    if (!removeWhenReleased(stage.outputPath)) return false;
-    platform::runInBackground(stage.commandFormat, stage.arguments, stage.argumentCount);
+    if (!removeWhenReleased(stage.output)) return StageOutcome::Failed;
+    const platform::DecoderArgument arguments[] = {
+        {"-d", false}, {"-fs", false}, {stage.source, true}, stage.delta, {stage.output, true}};
+    platform::Process decoder = platform::startDecoder(arguments, 5, stage.folder);
     platform::FileHandle output = platform::kNoFile;
-    const bool done = waitForOutput(stage.outputPath, output) && followOutput(stage, output);
+    const bool done = waitForOutput(stage.output, output) && followOutput(stage, output);
     platform::closeFile(output);
-    return done;
+    if (done) {
+        awaitDecoder(decoder);
+        return StageOutcome::Done;
+    }
+    // Stopped before it writes on, into an output that the run is about to remove.
+    platform::stopProcess(decoder);
+    return StageOutcome::Failed;
 }
 
 bool removeWhenReleased(const char* path) {

@@ -13,10 +13,8 @@
 
 namespace {
 
-const char kPrePatchFormat[] = "start /b xdelta.exe -d -fs \"%s\" VL1_Prepatch.xdelta \"%s\"";
-
-// Puts an executable ./xdelta3 with `body` in the current folder; its arguments are those of the
-// pre-patch command line, so "$5" is the output.
+// Puts an executable ./xdelta3 with `body` in the folder; its arguments are those of the pre-patch
+// command line, so "$5" is the output.
 void placeDecoder(const ScratchFolder& folder, const std::string& body) {
     const std::string script = "#!/bin/sh\n" + body + "\n";
     folder.write("xdelta3", std::vector<unsigned char>(script.begin(), script.end()));
@@ -37,9 +35,10 @@ TEST(DeltaStage, FollowsTheOutputToItsExpectedSizeShowingTheStageShareOfTheLine)
     ScratchFolder folder;
     placeDecoder(folder, "for part in 1 2 3; do head -c 1000 /dev/zero >> \"$5\"; sleep 0.05; done");
     const std::string output = folder.file("game_prepatched.iso");
-    const DeltaStage stage = {kPrePatchFormat, {"game_temp.iso", output.c_str()}, 2, output.c_str(), 3000, 3.0, 33.0};
+    const DeltaStage stage = {folder.path().c_str(), "game_temp.iso", {"VL1_Prepatch.xdelta", false}, output.c_str(),
+                              3000, 3.0, 33.0};
     testing::internal::CaptureStdout();
-    const bool done = runDeltaStage(stage);
+    const bool done = runDeltaStage(stage) == StageOutcome::Done;
     const std::vector<int> shown = shownPercentages(testing::internal::GetCapturedStdout());
     EXPECT_TRUE(done);
     ASSERT_FALSE(shown.empty());
@@ -57,9 +56,10 @@ TEST(DeltaStage, AnOldOutputThatCannotBeRemovedFailsTheStageWithoutStartingTheDe
     placeDecoder(folder, "touch started");
     folder.write("game_prepatched.iso/kept");
     const std::string output = folder.file("game_prepatched.iso");
-    const DeltaStage stage = {kPrePatchFormat, {"game_temp.iso", output.c_str()}, 2, output.c_str(), 4096, 3.0, 33.0};
+    const DeltaStage stage = {folder.path().c_str(), "game_temp.iso", {"VL1_Prepatch.xdelta", false}, output.c_str(),
+                              4096, 3.0, 33.0};
     testing::internal::CaptureStdout();
-    const bool done = runDeltaStage(stage);
+    const bool done = runDeltaStage(stage) == StageOutcome::Done;
     testing::internal::GetCapturedStdout();
     platform::sleepMilliseconds(200);  // a decoder started anyway would have left its mark by now
     EXPECT_FALSE(done);
