@@ -1,9 +1,27 @@
 // What a patcher run says to the player, in French, message by message.
 #include "patchers/common/messages.h"
 
+#include <cstdio>
+
 #include "patchers/common/console.h"
 #include "patchers/common/path_text.h"
 #include "platform/platform.h"
+
+namespace {
+
+// "5 199 364 096": groups of three digits apart, as the sizes of the not-found message are written.
+void formatByteCount(uint64_t count, char* text) {
+    char digits[24];
+    const int length = snprintf(digits, sizeof digits, "%llu", static_cast<unsigned long long>(count));
+    int at = 0;
+    for (int i = 0; i < length; ++i) {
+        if (i > 0 && (length - i) % 3 == 0) text[at++] = ' ';
+        text[at++] = digits[i];
+    }
+    text[at] = '\0';
+}
+
+}  // namespace
 
 void printNotFound(const NotFoundMessages& notFound) {
     platform::consoleLine(notFound.line);
@@ -25,6 +43,15 @@ void printRecognised(Release release, const char* imageDisplayName) {
 
 void printPatching() {
     platform::consoleLine("Patchage du fichier ISO en cours :");
+}
+
+void printNotEnoughSpace(const char* folder, uint64_t needed, uint64_t free) {
+    char neededText[32];
+    char freeText[32];
+    formatByteCount(needed, neededText);
+    formatByteCount(free, freeText);
+    platform::consolePrintf("Pas assez d'espace libre dans le dossier \"%s\".\nIl faut %s octets, il n'y en a que %s.\n",
+                            folder, neededText, freeText);
 }
 
 void printCannotCreateTemporary() {

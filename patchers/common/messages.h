@@ -1,6 +1,8 @@
 // What a patcher run says to the player, in French, message by message.
 #pragma once
 
+#include <cstdint>
+
 #include "patchers/common/rebuild.h"
 #include "patchers/common/release.h"
 
@@ -20,6 +22,8 @@ void printRecognised(Release release, const char* imageDisplayName);
 void printPatching();
 // The derived image names would not fit the patchers' path buffers.
 void printPathTooLong(const char* imageDisplayName);
+// The volume of `folder` has `free` bytes where the run needs `needed`.
+void printNotEnoughSpace(const char* folder, uint64_t needed, uint64_t free);
 void printCannotCreateTemporary();
 // Why the rebuild stopped, naming the image concerned.
 void printRebuildFailure(RebuildFailure failure, const char* imageDisplayName);

@@ -37,6 +37,7 @@ private:
     void patch();
     bool findImage();
     bool findDelta();
+    bool enoughSpace();
     bool rebuild();
     bool runStages();
     // Removes an artefact; one that stays (Windows: still held) is tried again at the end.
@@ -73,7 +74,7 @@ void PatchRun::patch() {
         printPathTooLong(displayName_);
         return;
     }
-    if (!rebuild()) return;
+    if (!enoughSpace() || !rebuild()) return;
     runStages();
 }
 
@@ -117,6 +118,18 @@ bool PatchRun::findDelta() {
         return true;
     }
     platform::consoleLine(release_->noDeltaLine);
+    return false;
+}
+
+// A volume too small for what the run writes is named before the first byte is written, rather than
+// failing late as a CRC32 problem. When the system cannot tell, the run goes on.
+bool PatchRun::enoughSpace() {
+    char folder[kPathBufferSize];
+    folderOf(imagePath_, folder);
+    const uint64_t needed = bytesNeeded(*release_);
+    uint64_t free = 0;
+    if (!platform::freeSpace(folder, free) || free >= needed) return true;
+    printNotEnoughSpace(folder, needed, free);
     return false;
 }
 
@@ -177,6 +190,17 @@ bool deriveArtefacts(const Game& game, const ReleasePlan& release, const char* i
         }
     }
     return true;
+}
+
+uint64_t bytesNeeded(const ReleasePlan& release) {
+    uint64_t source = release.rebuild ? rebuiltSize(*release.rebuild) : 0;  // 0: the player's image
+    uint64_t most = source;
+    for (int stage = 0; stage < release.stageCount; ++stage) {
+        const uint64_t output = release.stages[stage].expectedSize;
+        if (source + output > most) most = source + output;
+        source = output;
+    }
+    return most;
 }
 
 int runPatcher(const Game& game) {

@@ -55,3 +55,7 @@ struct Artefacts {
 };
 // False when a name would not fit the patchers' path buffers.
 bool deriveArtefacts(const Game& game, const ReleasePlan& release, const char* imagePath, Artefacts& artefacts);
+
+// The most bytes that a run of `release` has on disk at one time: a stage's output beside its
+// source when the run made that source (the temporary image beside the French image, say).
+uint64_t bytesNeeded(const ReleasePlan& release);

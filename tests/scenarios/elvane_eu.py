@@ -175,3 +175,20 @@ def write_fails(context):
         check(result.returncode == 0, "%s: exit status %d" % (what, result.returncode))
         expect_files(folder, ["game.iso", "patchs/" + fixture_elvane_eu.DELTA])
         shutil.rmtree(folder)
+
+
+@scenario("elvane_eu_disk_too_small", disk=0, runners=("native", "wine"))
+def disk_too_small(context):
+    """A volume without room for the temporary and the French image side by side is named before
+    anything is written: how much is needed, how much is free, in which folder."""
+    folder = context.small_volume(128 * 2 ** 20)
+    place_eu(context, folder, ("game.iso",))
+    volume = os.statvfs(folder)
+    free = volume.f_bavail * volume.f_frsize
+    result = context.run(PROGRAM, folder)
+    shown = expect_text(result, opening(context, ("game.iso",))
+                        + messages.not_enough_space(result.start_directory, 2 * US_SIZE, free) + messages.CLOSING,
+                        context.runner.encoding)
+    check(shown == [], "progress shown: %s" % shown)
+    check(result.returncode == 0, "exit status %d" % result.returncode)
+    expect_files(folder, ["game.iso", "patchs/" + fixture_elvane_eu.DELTA])

@@ -112,7 +112,9 @@ class NativeRunner:
         started = time.monotonic()
         completed = subprocess.run([self.executable(program)], cwd=cwd, input=stdin, stdout=subprocess.PIPE,
                                    stderr=subprocess.STDOUT, env=env, timeout=timeout)
-        return Result(completed.stdout, completed.returncode, time.monotonic() - started)
+        result = Result(completed.stdout, completed.returncode, time.monotonic() - started)
+        result.start_directory = os.path.realpath(cwd)  # as the program names it
+        return result
 
 
 class Context:
@@ -121,6 +123,7 @@ class Context:
         self.fixture_root = fixture_root
         self.scratch_root = scratch_root
         self.folders = []
+        self.mounts = []
 
     def fixture(self, name):
         os.makedirs(self.fixture_root, exist_ok=True)
@@ -136,6 +139,17 @@ class Context:
         shutil.rmtree(folder, ignore_errors=True)
         os.makedirs(folder)
         self.folders.append(folder)
+        return folder
+
+    def small_volume(self, size):
+        """A new empty folder that is a file system of its own, `size` bytes large (a tmpfs); Skip
+        when this account may not mount one."""
+        folder = self.scratch(0)
+        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=%d" % size, "tmpfs", folder],
+                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        if mounted.returncode != 0:
+            raise Skip("cannot mount a small file system: %s" % mounted.stdout.decode(errors="replace").strip())
+        self.mounts.append(folder)
         return folder
 
     def place(self, source, *target_parts):
@@ -154,6 +168,8 @@ class Context:
 
     def cleanup(self):
         self.runner.close()
+        for folder in self.mounts:
+            subprocess.run(["umount", folder])
         for folder in self.folders:
             shutil.rmtree(folder, ignore_errors=True)
 

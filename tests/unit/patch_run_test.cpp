@@ -1,4 +1,4 @@
-// The steps of a run decided by each game's data: which files it writes.
+// The steps of a run decided by each game's data: which files it writes, and the room they need.
 #include "patchers/common/patch_run.h"
 
 #include <gtest/gtest.h>
@@ -31,6 +31,14 @@ TEST(RunArtefacts, EachReleaseDerivesOnlyTheNamesItWritesInTheOrderItMakesThem) 
     ASSERT_EQ((stem + ".iso").size(), 245u);
     EXPECT_EQ(artefactsOf(kVelmora, US, stem + ".iso"), std::vector<std::string>{stem + "_patched.iso"});
     EXPECT_EQ(artefactsOf(kVelmora, European, stem + ".iso"), std::vector<std::string>{"refused"});
+}
+
+TEST(RunSpace, TheMostARunHoldsIsAStageOutputBesideTheSourceTheRunMade) {
+    EXPECT_EQ(bytesNeeded(kElvane.releases[US]), 2599682048u);       // the French image alone
+    EXPECT_EQ(bytesNeeded(kElvane.releases[European]), 5199364096u); // the temporary image beside it
+    EXPECT_EQ(bytesNeeded(kVelmora.releases[US]), 2802745344u);
+    // The pre-patched image beside the French one; the temporary image has gone by then.
+    EXPECT_EQ(bytesNeeded(kVelmora.releases[European]), 5604704256u);  // 2801958912 + 2802745344
 }
 
 }  // namespace
