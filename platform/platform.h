@@ -131,6 +131,29 @@ bool processEnded(Process& process);
 void stopProcess(Process& process);
 void sleepMilliseconds(unsigned milliseconds);
 
+// ---- Interruption ------------------------------------------------------------------------------
+
+enum class Interruption {
+    None,
+    FromConsole,  // Ctrl-C or Ctrl-Break (SIGINT): the player is at the console
+    Ended,        // the console was closed or the session ends (SIGHUP), or the program was told to end (SIGTERM)
+};
+
+// From now on an interruption no longer ends the program at once: it is only noted (the POSIX
+// signal handlers set a flag and nothing else), and the run, which looks at interruption() between
+// its steps, removes what it wrote and ends. A signal ignored when the program started stays
+// ignored. On Windows a first Ctrl-C is passed on to the console's programs as a Ctrl-Break, the
+// one console event that a decoder started by "start /b" does not ignore.
+void catchInterruptions();
+// What interrupted the run since catchInterruptions(); None when nothing did.
+Interruption interruption();
+inline bool interrupted() {
+    return interruption() != Interruption::None;
+}
+// Interruptions end the program at once again: nothing is left to clean up. On Windows a console
+// being closed has waited for this call (a few seconds at most) before the system ends the program.
+void releaseInterruptions();
+
 // ---- Console -----------------------------------------------------------------------------------
 
 // printf whose %c arguments are code page 850 letters; on POSIX they are shown as UTF-8, while

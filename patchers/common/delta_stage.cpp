@@ -17,10 +17,11 @@ constexpr unsigned kRemoveRetryMilliseconds = 100;
 // A decoder that has written its whole output ends at once; one that does not is stopped.
 constexpr int kEndPolls = 500;
 
-// Opens the output once it has appeared; false when it never did.
+// Opens the output once it has appeared; false when it never did or the run was interrupted.
 bool waitForOutput(const char* outputPath, platform::FileHandle& output) {
     for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
         platform::sleepMilliseconds(kPollMilliseconds);
+        if (platform::interrupted()) return false;
         if (platform::openFile(outputPath, platform::FileAccess::Read, platform::FileCreation::OpenExisting,
                                platform::FileSharing::Shared, false, output) == platform::FileError::None) {
             return true;
@@ -29,12 +30,12 @@ bool waitForOutput(const char* outputPath, platform::FileHandle& output) {
     return false;
 }
 
-// Follows the output until it reaches the expected size (true) or stalls (false).
+// Follows the output until it reaches the expected size (true), stalls or the run is interrupted.
 bool followOutput(const DeltaStage& stage, platform::FileHandle output) {
     int64_t lastSize = -1;  // the first reading always counts as a change
     int stalls = 0;
     char lastShown[32] = "";
-    for (;;) {
+    while (!platform::interrupted()) {
         uint64_t length = 0;
         const int64_t size = platform::fileSize(output, length) ? static_cast<int64_t>(length) : -1;
         if (size == lastSize) {
@@ -54,6 +55,7 @@ bool followOutput(const DeltaStage& stage, platform::FileHandle output) {
         strcpy(lastShown, text);
         if (size == static_cast<int64_t>(stage.expectedSize)) return true;
     }
+    return false;
 }
 
 // Gives a decoder that has written its output time to end on its own; one that does not is stopped.
@@ -82,7 +84,7 @@ StageOutcome runDeltaStage(const DeltaStage& stage) {
     }
     // Stopped before it writes on, into an output that the run is about to remove.
     platform::stopProcess(decoder);
-    return StageOutcome::Failed;
+    return platform::interrupted() ? StageOutcome::Interrupted : StageOutcome::Failed;
 }
 
 bool removeWhenReleased(const char* path) {

@@ -15,13 +15,13 @@ struct DeltaStage {
     double shownOffset;
 };
 
-enum class StageOutcome { Done, Failed };
+enum class StageOutcome { Done, Failed, Interrupted };
 
 // Removes any old output, starts the decoder ("-d -fs SOURCE DELTA OUTPUT", the paths quoted), waits
 // for its output to appear (500 tries, 10 ms apart) and follows its growth, printing the progress
 // line. Done when the output has reached exactly the expected size; Failed when it never appeared
 // or stopped growing for 500 polls in a row, or when an old output could not be removed (the decoder
-// is then not started). The decoder is over when this returns:
+// is then not started); Interrupted as soon as the run is. The decoder is over when this returns:
 // after success it is given a few seconds to end on its own, otherwise it is stopped at once.
 StageOutcome runDeltaStage(const DeltaStage& stage);
 

@@ -94,3 +94,7 @@ void printRebuildFailure(RebuildFailure failure, const char* imageDisplayName) {
         return;
     }
 }
+
+void printInterrupted() {
+    platform::consolePrintf("\n\nLe patchage a %ct%c interrompu.\n", kEAcute, kEAcute);
+}

@@ -31,3 +31,5 @@ void printRebuildFailure(RebuildFailure failure, const char* imageDisplayName);
 void printPatchSuccess(const char* outputPath, const char* startDirectory);
 // A delta stage that failed, naming the player's image.
 void printPatchFailure(const char* imageDisplayName);
+// The run was interrupted, and what it had written is gone.
+void printInterrupted();

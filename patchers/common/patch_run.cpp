@@ -10,6 +10,19 @@
 
 namespace {
 
+// The temporary image, which takes no more bytes once the run is interrupted.
+class TemporaryImage final : public ImageSink {
+public:
+    explicit TemporaryImage(const char* path) : file_(path) {}
+    bool isOpen() const { return file_.isOpen(); }
+    bool append(const unsigned char* bytes, uint32_t count) override {
+        return !platform::interrupted() && file_.append(bytes, count);
+    }
+
+private:
+    FileImageSink file_;
+};
+
 // The folder of a full path, without its last separator unless it is a root ("/", "D:\").
 void folderOf(const char* path, char* folder) {
     strcpy(folder, path);
@@ -27,10 +40,12 @@ public:
     PatchRun& operator=(const PatchRun&) = delete;
 
     // The run up to, not including, the closing prompt; every file it made and does not keep is
-    // gone when this returns.
+    // gone when this returns, an interruption included.
     void run() {
         patch();
         clearArtefacts();
+        if (interrupted_) printInterrupted();
+        platform::releaseInterruptions();
     }
 
 private:
@@ -50,7 +65,6 @@ private:
 
     const Game& game_;
     const ReleasePlan* release_ = nullptr;
-    Release releaseIndex_ = US;
     char startDirectory_[kPathBufferSize] = "";
     char imagePath_[kPathBufferSize] = "";
     char displayName_[kPathBufferSize] = "";
@@ -60,6 +74,7 @@ private:
     Artefacts artefacts_;
     bool made_[1 + kMostStages] = {};        // may exist: the run created it or started its writer
     bool kept_[1 + kMostStages] = {};
+    bool interrupted_ = false;               // a step stopped because the run was interrupted
 };
 
 void PatchRun::patch() {
@@ -74,7 +89,10 @@ void PatchRun::patch() {
         printPathTooLong(displayName_);
         return;
     }
-    if (!enoughSpace() || !rebuild()) return;
+    if (!enoughSpace()) return;
+    // From the first byte written on, an interruption ends the run through its cleanup.
+    platform::catchInterruptions();
+    if (!rebuild()) return;
     runStages();
 }
 
@@ -91,9 +109,8 @@ bool PatchRun::findImage() {
     case ImageSearch::Found:
         break;
     }
-    releaseIndex_ = static_cast<Release>(release);
     release_ = &game_.releases[release];
-    printRecognised(releaseIndex_, displayName_);
+    printRecognised(static_cast<Release>(release), displayName_);
     return true;
 }
 
@@ -136,7 +153,7 @@ bool PatchRun::enoughSpace() {
 // The European image is rebuilt in the US layout first; nothing of it is left on failure.
 bool PatchRun::rebuild() {
     if (!release_->rebuild) return true;
-    FileImageSink temporary(artefacts_.paths[0]);
+    TemporaryImage temporary(artefacts_.paths[0]);
     if (!temporary.isOpen()) {
         printCannotCreateTemporary();
         return false;
@@ -144,7 +161,8 @@ bool PatchRun::rebuild() {
     made_[0] = true;
     RebuildContext context{image_, temporary, release_->rebuildProgressTotal, release_->rebuildStageDivisor};
     if (runRebuildPlan(*release_->rebuild, context)) return true;
-    printRebuildFailure(context.failure, displayName_);
+    interrupted_ = platform::interrupted();
+    if (!interrupted_) printRebuildFailure(context.failure, displayName_);
     return false;
 }
 
@@ -164,7 +182,12 @@ bool PatchRun::runStages() {
                                   plan.shownDivisor,
                                   plan.shownOffset};
         made_[output] = true;
-        if (runDeltaStage(delta) != StageOutcome::Done) {
+        const StageOutcome outcome = platform::interrupted() ? StageOutcome::Interrupted : runDeltaStage(delta);
+        if (outcome == StageOutcome::Interrupted) {
+            interrupted_ = true;
+            return false;
+        }
+        if (outcome == StageOutcome::Failed) {
             printPatchFailure(displayName_);
             return false;
         }
@@ -207,6 +230,7 @@ int runPatcher(const Game& game) {
     platform::consolePrintf(game.banner, kCCedilla);
     PatchRun run(game);
     run.run();
-    closeRun();
+    // A console that was closed, or a program told to end, has no one to answer the prompt.
+    if (platform::interruption() != platform::Interruption::Ended) closeRun();
     return 0;
 }
