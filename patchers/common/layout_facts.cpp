@@ -22,6 +22,14 @@ std::string formatted(const char* format, va_list arguments) {
 
 }  // namespace
 
+std::string formatText(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    std::string text = formatted(format, arguments);
+    va_end(arguments);
+    return text;
+}
+
 std::vector<const NameTableEntry*> nameRows(const NameTableEntry* list) {
     std::vector<const NameTableEntry*> rows;
     for (const NameTableEntry* entry = list; entry->name[0]; ++entry) rows.push_back(entry);

@@ -6,6 +6,13 @@
 
 #include "patchers/common/rebuild.h"
 
+// printf into a string.
+std::string formatText(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
 // The rows of a name list, up to the row with the empty name.
 std::vector<const NameTableEntry*> nameRows(const NameTableEntry* list);
 // The row called `name` (case counts), or null.
