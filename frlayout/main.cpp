@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "frlayout/data_folder.h"
 #include "frlayout/disc_files.h"
 #include "frlayout/disc_identity.h"
@@ -62,8 +64,8 @@ bool identifyPair(const Title& title, const std::string& usPath, const std::stri
     if (!recognised) return false;
     for (int i = 0; i < 2; ++i) {
         if (identities[i].title != &title) {
-            fprintf(stderr, "frlayout: %s is a %s image, not a %s one\n", paths[i].c_str(), identities[i].title->displayName,
-                    title.displayName);
+            fprintf(stderr, "frlayout: %s is a %s image; frlayout %s takes %s images\n", paths[i].c_str(),
+                    identities[i].title->displayName, title.name, title.displayName);
             return false;
         }
     }
@@ -93,14 +95,16 @@ bool readListing(const std::string& path, const char* role, DiscListing& listing
 // The CRC32 of the image, with a warning when it is not the published one; false when unreadable.
 bool checkCrc32(const Title& title, Release release, const std::string& path, uint32_t& crc, std::vector<std::string>& warnings) {
     std::string error;
+    // The progress line is rewritten in place, so only a terminal gets it.
+    const bool terminal = isatty(fileno(stderr));
     int shown = -1;
     const bool read = imageCrc32(path, crc, error, [&](double share) {
         const int percent = static_cast<int>(share * 100);
-        if (percent == shown) return;
+        if (!terminal || percent == shown) return;
         shown = percent;
         fprintf(stderr, "Reading %s for its CRC32: %d %%\r", path.c_str(), percent);
     });
-    fprintf(stderr, "\n");
+    if (terminal) fprintf(stderr, "\n");
     if (!read) {
         fprintf(stderr, "frlayout: %s\n", error.c_str());
         return false;
@@ -122,7 +126,7 @@ int runTitle(const Title& title, const std::string& usPath, const std::string& e
 
     Findings findings;
     const TitleTables tables = deriveTitleTables(title, usPath, us, europeanPath, european, findings, [](const std::string& what) {
-        printf("Deriving %s\n", what.c_str());
+        printf("Deriving the %s\n", what.c_str());
         fflush(stdout);
     });
     printf("\n");

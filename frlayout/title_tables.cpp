@@ -45,6 +45,10 @@ private:
     std::vector<SoundOffsetTable> sounds_;
 };
 
+std::string rowText(const char* name, int32_t sector, int32_t sectors, bool lengths) {
+    return lengths ? formatText("%s at %d (%d sectors)", name, sector, sectors) : formatText("%s at %d", name, sector);
+}
+
 void compareRows(const char* list, const NameTableEntry* builtIn, const std::vector<NameRow>& found, bool lengths,
                  std::vector<std::string>& differences) {
     const std::vector<const NameTableEntry*> rows = nameRows(builtIn);
@@ -53,8 +57,8 @@ void compareRows(const char* list, const NameTableEntry* builtIn, const std::vec
             (!lengths || rows[i]->sectors == found[i].sectors)) {
             continue;
         }
-        const std::string inside = i < rows.size() ? formatText("%s at %d (%d sectors)", rows[i]->name, rows[i]->sector, rows[i]->sectors) : "nothing";
-        const std::string onDiscs = i < found.size() ? formatText("%s at %d (%d sectors)", found[i].name.c_str(), found[i].sector, found[i].sectors) : "nothing";
+        const std::string inside = i < rows.size() ? rowText(rows[i]->name, rows[i]->sector, rows[i]->sectors, lengths) : "nothing";
+        const std::string onDiscs = i < found.size() ? rowText(found[i].name.c_str(), found[i].sector, found[i].sectors, lengths) : "nothing";
         differences.push_back(formatText("the %s lists differ from row %zu on: built in %s, on the discs %s (%zu rows "
                                          "built in, %zu on the discs)",
                                          list, i + 1, inside.c_str(), onDiscs.c_str(), rows.size(), found.size()));
@@ -74,7 +78,7 @@ TitleTables deriveTitleTables(const Title& title, const std::string& usPath, con
     for (size_t run = 0; run < places.sounds.size(); ++run) {
         const SoundRunPlace& place = places.sounds[run];
         const std::string label = runLabel(run);
-        status(label + " (rebuild step " + std::to_string(places.soundSteps[run]) + "): stream offsets, then a rebuild");
+        status("stream offsets of sound run " + label + " (rebuild step " + std::to_string(places.soundSteps[run]) + "), then its rebuild");
         std::vector<unsigned char> usRun, europeanRun;
         const size_t before = findings.problems.size();
         if (!readRun(usPath, place.usOffset, place.usLength, usRun)) findings.problems.push_back(label + ": the US image ends inside the run");
