@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "../unit/scratch_folder.h"
+#include "../unit/table_copy.h"
 #include "disc_tools.h"
 #include "frlayout/layout_derivation.h"
 #include "patchers/common/image_access.h"
@@ -14,9 +15,6 @@ namespace {
 
 using disc_tools::contents;
 
-bool anyHolds(const std::vector<std::string>& lines, const std::string& text) {
-    return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) { return line.find(text) != std::string::npos; });
-}
 
 std::string bytesOf(const std::string& path, uint64_t offset, uint64_t count) {
     std::ifstream in(path, std::ios::binary);
@@ -80,8 +78,8 @@ TEST(NameRows, RealImagesInTwoOrdersRebuildTheUsAreaByteForByte) {
     Findings findings;
     const NameRows rows = deriveNameRows(us.files, european.files, area, findings);
     EXPECT_EQ(findings.problems, std::vector<std::string>{});
-    EXPECT_TRUE(anyHolds(findings.notes, "no US file covers sectors")) << ::testing::PrintToString(findings.notes);
-    EXPECT_TRUE(anyHolds(findings.notes, "the European file menu/langsel.tm2")) << ::testing::PrintToString(findings.notes);
+    EXPECT_TRUE(tells(findings.notes, "no US file covers sectors"));
+    EXPECT_TRUE(tells(findings.notes, "the European file menu/langsel.tm2"));
 
     ASSERT_EQ(rows.destination.size(), usOrder.size());
     for (size_t i = 0; i < usOrder.size(); ++i) {
@@ -143,7 +141,7 @@ TEST(NameRows, WhatBreaksTheModelIsAProblem) {
     for (const Case& c : cases) {
         Findings findings;
         deriveNameRows(c.us, c.european, area, findings);
-        EXPECT_TRUE(anyHolds(findings.problems, c.told)) << c.breakage << ": " << ::testing::PrintToString(findings.problems);
+        EXPECT_TRUE(tells(findings.problems, c.told)) << c.breakage;
     }
     // A European file among the named ones gets a row only where the layout keeps such files.
     const std::vector<DiscFile> withExtra = {{"b", 50, 2048}, {"extra", 51, 100}, {"a", 52, 4000}};

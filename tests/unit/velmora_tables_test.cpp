@@ -2,14 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
-#include <deque>
 #include <functional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "patchers/common/layout_facts.h"
+#include "table_copy.h"
 #include "patchers/velmora/velmora_layout_facts.h"
 #include "patchers/velmora/velmora_plan.h"
 #include "patchers/velmora/velmora_tables.h"
@@ -49,20 +46,8 @@ TEST(VelmoraLayoutFacts, TheBuiltInTableHoldsEveryPublishedFact) {
 }
 
 // A copy of the built-in table that a test may break.
-struct Table {
-    std::vector<NameTableEntry> destination, source;
-    std::deque<std::string> names;  // names a test gives to rows
-
-    Table() {
-        for (const NameTableEntry* row : nameRows(kVelmoraNameTable.destination)) destination.push_back(*row);
-        for (const NameTableEntry* row : nameRows(kVelmoraNameTable.source)) source.push_back(*row);
-    }
-    NameTableEntry& row(std::vector<NameTableEntry>& list, const char* name) {
-        for (NameTableEntry& entry : list) {
-            if (strcmp(entry.name, name) == 0) return entry;
-        }
-        throw std::runtime_error(name);
-    }
+struct Table : NameTableCopy {
+    Table() : NameTableCopy(kVelmoraNameTable) {}
     // The source row that no destination row names.
     size_t extra() const {
         for (size_t i = 0; i < source.size(); ++i) {
@@ -70,11 +55,9 @@ struct Table {
         }
         throw std::runtime_error("no extra source row");
     }
-    std::vector<std::string> brokenFacts() {
-        std::vector<NameTableEntry> d = destination, s = source;
-        d.push_back({"", 0, 0});
-        s.push_back({"", 0, 0});
-        return brokenVelmoraLayoutFacts(NameTable{d.data(), s.data()});
+    std::vector<std::string> brokenFacts() const {
+        std::vector<NameTableEntry> lists[2];
+        return brokenVelmoraLayoutFacts(table(lists));
     }
 };
 
@@ -100,7 +83,7 @@ TEST(VelmoraLayoutFacts, EachBrokenFactIsTold) {
         {"a destination row missing in the source",
          [](Table& t) { t.source.erase(t.source.begin() + 2); }, "lacks the destination rows in order"},
         {"a name that differs in case",
-         [](Table& t) { t.row(t.source, "vpackj/v07000.afs").name = t.names.emplace_back("vpackj/V07000.afs").c_str(); },
+         [](Table& t) { t.row(t.source, "vpackj/v07000.afs").name = t.name("vpackj/V07000.afs"); },
          "vpackj/v07000.afs has no source row"},
         {"a name twice", [](Table& t) { t.destination[9].name = t.destination[8].name; }, "destination names are unique"},
         {"a row read past the limit", [](Table& t) { t.row(t.source, "saves/kunai/obj.knb").sector = 1000000; },
@@ -109,11 +92,7 @@ TEST(VelmoraLayoutFacts, EachBrokenFactIsTold) {
     for (const Case& c : cases) {
         Table table;
         c.change(table);
-        const std::vector<std::string> broken = table.brokenFacts();
-        const bool told = std::any_of(broken.begin(), broken.end(),
-                                      [&](const std::string& line) { return line.find(c.told) != std::string::npos; });
-        EXPECT_TRUE(told) << c.breakage << ": no line holds \"" << c.told << "\"; lines:\n"
-                          << ::testing::PrintToString(broken);
+        EXPECT_TRUE(tells(table.brokenFacts(), c.told)) << c.breakage;
     }
 }
 
