@@ -118,28 +118,17 @@ void noteUncoveredStretches(const std::vector<Extent>& inside, const NameArea& a
 
 }  // namespace
 
-NameRows deriveNameRows(const std::vector<DiscFile>& us, const std::vector<DiscFile>& european, const NameArea& area,
-                        Findings& findings) {
-    NameRows rows;
-    const std::vector<Extent> inside = destinationFiles(us, area, findings);
-    reportOverlaps(inside, "US", findings);
-    noteUncoveredStretches(inside, area, findings);
-    for (const Extent& extent : inside) {
-        rows.destination.push_back({extent.file->name, static_cast<int32_t>(extent.start - area.firstSector),
-                                    static_cast<int32_t>(extent.end - extent.start)});
-    }
+namespace {
 
-    std::set<std::string> usNames;
-    for (const NameRow& row : rows.destination) usNames.insert(row.name);
-    std::map<std::string, const DiscFile*> europeanByName;
-    for (const DiscFile& file : european) europeanByName.emplace(file.name, &file);
-    std::map<std::string, const Extent*> named;
+// Every destination file must have a non-empty European file of its name (case counts).
+void checkEuropeanCopies(const std::vector<Extent>& inside, const std::vector<DiscFile>& european, Findings& findings) {
+    std::map<std::string, const DiscFile*> byName;
+    for (const DiscFile& file : european) byName.emplace(file.name, &file);
     Told missing(findings.problems);
     Told sizes(findings.notes);
-    const std::vector<Extent> europeanExtents = extentsInDiscOrder(european);
     for (const Extent& extent : inside) {
-        const auto found = europeanByName.find(extent.file->name);
-        if (found == europeanByName.end()) {
+        const auto found = byName.find(extent.file->name);
+        if (found == byName.end()) {
             missing.add("the US file " + extent.file->name + " lies in the area, but the European image has no file of that name");
         } else if (found->second->size == 0) {
             missing.add("the US file " + extent.file->name + " lies in the area, but the European file of that name is empty");
@@ -149,24 +138,25 @@ NameRows deriveNameRows(const std::vector<DiscFile>& us, const std::vector<DiscF
                                  extent.file->name.c_str(), extent.file->size, found->second->size));
         }
     }
-    for (const Extent& extent : europeanExtents) {
-        if (usNames.count(extent.file->name)) named.emplace(extent.file->name, &extent);
-    }
-    if (named.empty()) return rows;
+}
 
-    // The source list runs from the first named European file to the last, in disc order.
+// The European files of the destination's names in disc order, from the first to the last of them,
+// with the unnamed files between them where the area keeps those.
+std::vector<Extent> sourceFiles(const std::vector<DiscFile>& european, const std::set<std::string>& names,
+                                const NameArea& area, Findings& findings) {
+    const std::vector<Extent> extents = extentsInDiscOrder(european);
     uint64_t firstStart = UINT64_MAX, lastStart = 0;
-    for (const auto& entry : named) {
-        firstStart = std::min(firstStart, entry.second->start);
-        lastStart = std::max(lastStart, entry.second->start);
+    for (const Extent& extent : extents) {
+        if (!names.count(extent.file->name)) continue;
+        firstStart = std::min(firstStart, extent.start);
+        lastStart = std::max(lastStart, extent.start);
     }
     std::vector<Extent> sources;
     Told unnamed(findings.notes);
     Told early(findings.problems);
-    for (const Extent& extent : europeanExtents) {
+    for (const Extent& extent : extents) {
         if (extent.start < firstStart || extent.start > lastStart) continue;
-        const bool isNamed = named.count(extent.file->name) > 0;
-        if (!isNamed) {
+        if (!names.count(extent.file->name)) {
             unnamed.add(formatText("the European file %s (%" PRIu64 " sectors at sector %" PRIu64
                                    ") lies between the named files, and no US file has its name%s",
                                    extent.file->name.c_str(), extent.end - extent.start, extent.start,
@@ -179,9 +169,30 @@ NameRows deriveNameRows(const std::vector<DiscFile>& us, const std::vector<DiscF
             continue;
         }
         sources.push_back(extent);
+    }
+    return sources;
+}
+
+}  // namespace
+
+NameRows deriveNameRows(const std::vector<DiscFile>& us, const std::vector<DiscFile>& european, const NameArea& area,
+                        Findings& findings) {
+    NameRows rows;
+    const std::vector<Extent> inside = destinationFiles(us, area, findings);
+    reportOverlaps(inside, "US", findings);
+    noteUncoveredStretches(inside, area, findings);
+    std::set<std::string> names;
+    for (const Extent& extent : inside) {
+        rows.destination.push_back({extent.file->name, static_cast<int32_t>(extent.start - area.firstSector),
+                                    static_cast<int32_t>(extent.end - extent.start)});
+        names.insert(extent.file->name);
+    }
+    checkEuropeanCopies(inside, european, findings);
+    const std::vector<Extent> sources = sourceFiles(european, names, area, findings);
+    reportOverlaps(sources, "European", findings);
+    for (const Extent& extent : sources) {
         rows.source.push_back({extent.file->name, static_cast<int32_t>(extent.start - area.baseSector), 0});
     }
-    reportOverlaps(sources, "European", findings);
     return rows;
 }
 
