@@ -98,6 +98,14 @@ bool isSoundStreamHeader(const unsigned char* sector) {
            readWord(sector + 12) == 48000;
 }
 
+uint32_t nextSoundStream(const unsigned char* run, uint32_t size, uint32_t position) {
+    // A header needs its 16 bytes inside the run.
+    for (uint64_t at = uint64_t{position} + kSectorSize; at + 16 <= size; at += kSectorSize) {
+        if (isSoundStreamHeader(run + at)) return static_cast<uint32_t>(at);
+    }
+    return size;
+}
+
 int copySoundRun(uint32_t start, uint32_t length, const SoundOffsetTable& offsets, RebuildContext& context) {
     // The run is read whole; one cut short by the end of the image still serves the slots inside it.
     const uint64_t available = context.source.size() > start ? context.source.size() - start : 0;
@@ -116,10 +124,8 @@ int copySoundRun(uint32_t start, uint32_t length, const SoundOffsetTable& offset
         if (slot > size || position > size - slot) return fail(context, RebuildFailure::BadStep);
         if (!append(run + position, slot, context)) return 0;
         if (last) break;
-        // The next stream starts on the next sector that begins with a header.
-        position += kSectorSize;
-        while (position < size && size - position >= 16 && !isSoundStreamHeader(run + position)) position += kSectorSize;
-        if (position >= size || size - position < 16) return fail(context, RebuildFailure::BadStep);
+        position = nextSoundStream(run, size, position);
+        if (position >= size) return fail(context, RebuildFailure::BadStep);
     }
     return 1;
 }
