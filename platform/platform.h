@@ -117,12 +117,23 @@ struct DecoderArgument {
 using Process = intptr_t;
 constexpr Process kNoProcess = 0;
 
-// Starts the delta decoder in the background, in `folder`, and returns at once. On Windows the
-// command processor runs "start /b xdelta.exe" and the arguments, with `folder` current, so that
-// xdelta.exe is looked for there first and then on the search path; the decoder then shares the
-// console and cannot be followed (kNoProcess). On POSIX ./xdelta3 in `folder`, or else xdelta3 on
-// the search path, is run directly with `folder` as its current directory, and its process is
-// returned.
+// The delta decoder as the player knows it: "xdelta.exe" on Windows, "xdelta3" on POSIX.
+#ifdef _WIN32
+constexpr const char* kDecoderName = "xdelta.exe";
+#else
+constexpr const char* kDecoderName = "xdelta3";
+#endif
+
+// Whether the decoder that startDecoder runs from `folder` is there: on Windows xdelta.exe in
+// `folder` or in a folder of the search path, where the command processor looks for it; on POSIX
+// an executable ./xdelta3 in `folder`, or else xdelta3 on the search path. startDecoder asks the
+// same, so that the two never disagree.
+bool decoderPresent(const char* folder);
+// Starts the delta decoder in the background, in `folder`, and returns at once; kNoProcess without
+// starting anything when decoderPresent(folder) is false. On Windows the command processor runs
+// "start /b xdelta.exe" and the arguments, with `folder` current; the decoder then shares the
+// console and cannot be followed (kNoProcess). On POSIX the decoder is run directly with `folder`
+// as its current directory, and its process is returned.
 Process startDecoder(const DecoderArgument* arguments, int argumentCount, const char* folder);
 // Whether the process has ended; one that has is reaped and `process` becomes kNoProcess. A
 // process that cannot be followed counts as ended.

@@ -8,7 +8,10 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace platform {
@@ -17,11 +20,31 @@ namespace {
 // What stands for "xdelta.exe": ./xdelta3 first, as the command processor looks in the current
 // directory first, then xdelta3 on the search path.
 const char kLocalDecoder[] = "./xdelta3";
-const char kDecoder[] = "xdelta3";
+// The search path execvp takes when PATH is not set.
+const char kDefaultSearchPath[] = "/bin:/usr/bin";
 
-bool isExecutable(const char* path) {
+bool isExecutable(const std::string& path) {
     struct stat info;
-    return stat(path, &info) == 0 && S_ISREG(info.st_mode) && access(path, X_OK) == 0;
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+// The decoder that runs with `folder` current, spelled as it is run from there (a relative path
+// counts from `folder`); empty when there is none.
+std::string decoderIn(const char* folder) {
+    const std::string base = std::string(folder) + "/";
+    if (isExecutable(base + kLocalDecoder)) return kLocalDecoder;
+    const char* searchPath = getenv("PATH");
+    const std::string entries = searchPath ? searchPath : kDefaultSearchPath;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = std::min(entries.find(':', start), entries.size());
+        std::string entry = entries.substr(start, end - start);
+        if (entry.empty()) entry = ".";  // an empty entry is the current directory
+        const std::string candidate = entry + "/" + kDecoderName;
+        if (isExecutable(candidate[0] == '/' ? candidate : base + candidate)) return candidate;
+        if (end == entries.size()) return "";
+        start = end + 1;
+    }
 }
 
 void reap(Process& process) {
@@ -32,9 +55,15 @@ void reap(Process& process) {
 
 }  // namespace
 
+bool decoderPresent(const char* folder) {
+    return !decoderIn(folder).empty();
+}
+
 Process startDecoder(const DecoderArgument* arguments, int argumentCount, const char* folder) {
+    const std::string decoder = decoderIn(folder);
+    if (decoder.empty()) return kNoProcess;
     std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(kDecoder));
+    argv.push_back(const_cast<char*>(decoder.c_str()));
     for (int i = 0; i < argumentCount; ++i) argv.push_back(const_cast<char*>(arguments[i].text));
     argv.push_back(nullptr);
 
@@ -44,11 +73,7 @@ Process startDecoder(const DecoderArgument* arguments, int argumentCount, const 
         const int nothing = open("/dev/null", O_RDONLY);
         if (nothing >= 0) dup2(nothing, STDIN_FILENO);  // the key wait at the end stays ours
         if (chdir(folder) != 0) _exit(127);
-        if (isExecutable(kLocalDecoder)) {
-            argv[0] = const_cast<char*>(kLocalDecoder);
-            execv(kLocalDecoder, argv.data());
-        }
-        execvp(kDecoder, argv.data());
+        execv(decoder.c_str(), argv.data());
         _exit(127);
     }
     return static_cast<Process>(child);

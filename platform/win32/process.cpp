@@ -8,7 +8,25 @@
 
 namespace platform {
 
+bool decoderPresent(const char* folder) {
+    // The command processor looks in the current directory, then in each folder of the search path.
+    std::string places = folder;
+    const DWORD length = GetEnvironmentVariableA("PATH", nullptr, 0);
+    if (length > 0) {
+        std::string searchPath(length, '\0');
+        const DWORD written = GetEnvironmentVariableA("PATH", &searchPath[0], length);
+        if (written > 0 && written < length) places += ";" + searchPath.substr(0, written);
+    }
+    char found[MAX_PATH];
+    const DWORD foundLength = SearchPathA(places.c_str(), kDecoderName, nullptr, sizeof found, found, nullptr);
+    if (foundLength == 0) return false;
+    if (foundLength >= sizeof found) return true;  // there, under a path too long to look at
+    const DWORD attributes = GetFileAttributesA(found);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 Process startDecoder(const DecoderArgument* arguments, int argumentCount, const char* folder) {
+    if (!decoderPresent(folder)) return kNoProcess;
     std::string command = "start /b xdelta.exe";
     for (int i = 0; i < argumentCount; ++i) {
         command += ' ';
