@@ -1,17 +1,14 @@
 // Which release of which game a disc image is, and the CRC32 of the whole image.
 #include "frlayout/disc_identity.h"
 
-#include <zlib.h>
-
-#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 #include "frlayout/disc_files.h"
 #include "patchers/common/image_access.h"
+#include "patchers/common/image_crc.h"
 #include "patchers/common/layout_facts.h"
 
 namespace {
@@ -25,10 +22,6 @@ bool bytesAt(const std::string& path, uint32_t offset, const void* expected, uin
 bool holdsBootPath(const std::string& path, const ReleaseSignature& release) {
     return bytesAt(path, release.bootPathOffset, release.bootPath, static_cast<uint32_t>(strlen(release.bootPath)) + 1);
 }
-
-struct FileCloser {
-    void operator()(FILE* file) const { fclose(file); }
-};
 
 }  // namespace
 
@@ -69,26 +62,20 @@ bool identifyImage(const std::string& path, ImageIdentity& identity, std::string
 bool imageCrc32(const std::string& path, uint32_t& crc, std::string& error, const std::function<void(double)>& progress) {
     uint64_t size = 0;
     if (!measureImage(path, size, error)) return false;
-    std::unique_ptr<FILE, FileCloser> file(fopen(path.c_str(), "rb"));
-    if (!file) {
-        error = path + " cannot be opened for reading: " + strerror(errno);
+    FileImageSource image(path.c_str());
+    if (!image.isOpen()) {
+        error = path + " cannot be opened for reading";
         return false;
     }
-    constexpr size_t kPiece = 8u << 20;
-    std::vector<unsigned char> piece(kPiece);
-    uLong value = crc32(0, Z_NULL, 0);
     uint64_t done = 0;
-    for (;;) {
-        const size_t count = fread(piece.data(), 1, piece.size(), file.get());
-        value = crc32(value, piece.data(), static_cast<uInt>(count));
-        done += count;
-        progress(size ? static_cast<double>(done) / static_cast<double>(size) : 1.0);
-        if (count < piece.size()) break;
-    }
-    if (ferror(file.get()) || done != size) {
+    const bool read = ::imageCrc32(image, crc, [&](double share) {
+        done = static_cast<uint64_t>(share * static_cast<double>(size));
+        progress(share);
+        return true;
+    });
+    if (!read) {
         error = formatText("%s cannot be read to its end: %" PRIu64 " bytes of %" PRIu64 " read", path.c_str(), done, size);
         return false;
     }
-    crc = static_cast<uint32_t>(value);
     return true;
 }
