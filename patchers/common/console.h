@@ -12,6 +12,16 @@ constexpr int kUCircumflex = 150; // û
 // Rewrites the progress line in place with the percentage, printed without decimals.
 void printProgress(double percent);
 
+// A progress line that follows many small steps: rewritten only when the whole percentage it
+// shows changes.
+class ProgressLine {
+public:
+    void show(double percent);
+
+private:
+    char shown_[32] = "";
+};
+
 // Reads one character from standard input and discards it.
 void waitForKey();
 

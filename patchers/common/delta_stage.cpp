@@ -1,9 +1,6 @@
 // One delta stage: the outside decoder started in the background and its output followed.
 #include "patchers/common/delta_stage.h"
 
-#include <cstdio>
-#include <cstring>
-
 #include "patchers/common/console.h"
 #include "platform/platform.h"
 
@@ -34,7 +31,8 @@ bool waitForOutput(const char* outputPath, platform::FileHandle& output) {
 bool followOutput(const DeltaStage& stage, platform::FileHandle output) {
     int64_t lastSize = -1;  // the first reading always counts as a change
     int stalls = 0;
-    char lastShown[32] = "";
+    // The decoder grows its output in many small writes.
+    ProgressLine progress;
     while (!platform::interrupted()) {
         uint64_t length = 0;
         const int64_t size = platform::fileSize(output, length) ? static_cast<int64_t>(length) : -1;
@@ -46,13 +44,7 @@ bool followOutput(const DeltaStage& stage, platform::FileHandle output) {
         lastSize = size;
         stalls = 0;
         const double percent = static_cast<double>(static_cast<long double>(size) / stage.expectedSize * 100);
-        // The decoder grows its output in many small writes: the line is rewritten only when the
-        // whole percentage it shows changes.
-        const double shown = percent / stage.shownDivisor + stage.shownOffset;
-        char text[32];
-        snprintf(text, sizeof text, "%0.f", shown);
-        if (strcmp(text, lastShown) != 0) printProgress(shown);
-        strcpy(lastShown, text);
+        progress.show(percent / stage.shownDivisor + stage.shownOffset);
         if (size == static_cast<int64_t>(stage.expectedSize)) return true;
     }
     return false;
