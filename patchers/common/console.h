@@ -7,7 +7,9 @@ constexpr int kAGrave = 133;      // à
 constexpr int kCCedilla = 135;    // ç
 constexpr int kECircumflex = 136; // ê
 constexpr int kEGrave = 138;      // è
+constexpr int kOCircumflex = 147; // ô
 constexpr int kUCircumflex = 150; // û
+constexpr int kUGrave = 151;      // ù
 
 // Rewrites the progress line in place with the percentage, printed without decimals.
 void printProgress(double percent);

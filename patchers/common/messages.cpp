@@ -54,6 +54,19 @@ void printNotEnoughSpace(const char* folder, uint64_t needed, uint64_t free) {
                             folder, neededText, freeText);
 }
 
+void printDecoderMissing(const char* decoderName, const char* folder) {
+    platform::consolePrintf("Impossible de trouver le programme %s.\n"
+                            "Placez-le dans le dossier \"%s\", puis relancez le patcheur.\n",
+                            decoderName, folder);
+}
+
+void printFolderWriteProtected(const char* folder) {
+    platform::consolePrintf("Le dossier \"%s\" est prot%cg%c en %ccriture.\n"
+                            "Placez le fichier ISO et le patch dans un dossier o%c vous pouvez %ccrire, "
+                            "puis relancez le patcheur.\n",
+                            folder, kEAcute, kEAcute, kEAcute, kUGrave, kEAcute);
+}
+
 void printCannotCreateTemporary() {
     platform::consolePrintf("Impossible de cr%cer le fichier ISO temporaire.\n", kEAcute);
 }
@@ -69,6 +82,30 @@ void printPatchFailure(const char* imageDisplayName) {
     platform::consolePrintf(
         "\n\nLe patchage a %cchou%c d%c %c un probl%cme de CRC32. Le fichier \"%s\" n'est pas correct.\n", kEAcute,
         kEAcute, kUCircumflex, kAGrave, kEGrave, imageDisplayName);
+}
+
+void printCheckingImage(const char* imageDisplayName) {
+    platform::consolePrintf("\nV%crification du CRC32 du fichier \"%s\" :\n", kEAcute, imageDisplayName);
+}
+
+void printImageVerdict(Release release, uint32_t crc, uint32_t published, const char* deltaName,
+                       const char* decoderName) {
+    const char* version = release == European ? "EU" : "US";
+    platform::consolePrintf("\nCRC32 du fichier : %08X\nCRC32 attendu pour la version %s : %08X\n",
+                            static_cast<unsigned>(crc), version, static_cast<unsigned>(published));
+    if (crc != published) {
+        platform::consolePrintf("Votre fichier ISO est un autre dump du jeu : "
+                                "le patch a besoin de l'ISO de la version %s dont le CRC32 est %08X.\n",
+                                version, static_cast<unsigned>(published));
+        return;
+    }
+    platform::consolePrintf("Votre fichier ISO est le bon : gardez-le. "
+                            "V%crifiez plut%ct le fichier du patch \"%s\" et le programme %s.\n",
+                            kEAcute, kOCircumflex, deltaName, decoderName);
+}
+
+void printCannotRead(const char* imageDisplayName) {
+    platform::consolePrintf("\n\nImpossible de lire le fichier ISO suivant : %s\n", imageDisplayName);
 }
 
 void printPathTooLong(const char* imageDisplayName) {
@@ -90,7 +127,7 @@ void printRebuildFailure(RebuildFailure failure, const char* imageDisplayName) {
         return;
     case RebuildFailure::ReadSource:
     case RebuildFailure::None:
-        platform::consolePrintf("\n\nImpossible de lire le fichier ISO suivant : %s\n", imageDisplayName);
+        printCannotRead(imageDisplayName);
         return;
     }
 }

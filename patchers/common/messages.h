@@ -24,6 +24,10 @@ void printPatching();
 void printPathTooLong(const char* imageDisplayName);
 // The volume of `folder` has `free` bytes where the run needs `needed`.
 void printNotEnoughSpace(const char* folder, uint64_t needed, uint64_t free);
+// The decoder is not where the delta stage looks for it: which program, and the folder to put it in.
+void printDecoderMissing(const char* decoderName, const char* folder);
+// The image's folder, where every output goes, does not accept a new file.
+void printFolderWriteProtected(const char* folder);
 void printCannotCreateTemporary();
 // Why the rebuild stopped, naming the image concerned.
 void printRebuildFailure(RebuildFailure failure, const char* imageDisplayName);
@@ -31,5 +35,13 @@ void printRebuildFailure(RebuildFailure failure, const char* imageDisplayName);
 void printPatchSuccess(const char* outputPath, const char* startDirectory);
 // A delta stage that failed, naming the player's image.
 void printPatchFailure(const char* imageDisplayName);
+// Opens the pass that reads the player's image for its CRC32 after a failed stage.
+void printCheckingImage(const char* imageDisplayName);
+// The image's CRC32 beside the published one of its release, and what the player should do: find
+// the right dump, or, the image being right, look at the stage's delta file and the decoder.
+void printImageVerdict(Release release, uint32_t crc, uint32_t published, const char* deltaName,
+                       const char* decoderName);
+// The image cannot be read (to its end).
+void printCannotRead(const char* imageDisplayName);
 // The run was interrupted, and what it had written is gone.
 void printInterrupted();

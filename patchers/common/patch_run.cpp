@@ -6,9 +6,14 @@
 #include "patchers/common/console.h"
 #include "patchers/common/delta_stage.h"
 #include "patchers/common/file_search.h"
+#include "patchers/common/image_crc.h"
 #include "platform/platform.h"
 
 namespace {
+
+// The probe that tries the image's folder: shorter than every output's suffix, so it always fits
+// where they do.
+constexpr char kProbeSuffix[] = "_probe.tmp";
 
 // The temporary image, which takes no more bytes once the run is interrupted.
 class TemporaryImage final : public ImageSink {
@@ -53,8 +58,11 @@ private:
     bool findImage();
     bool findDelta();
     bool enoughSpace();
+    bool decoderFound();
+    bool folderWritable();
     bool rebuild();
     bool runStages();
+    void checkImage(const char* deltaName);
     // Removes an artefact; one that stays (Windows: still held) is tried again at the end.
     void remove(int artefact) { made_[artefact] = !removeWhenReleased(artefacts_.paths[artefact]); }
     void clearArtefacts() {
@@ -64,6 +72,7 @@ private:
     }
 
     const Game& game_;
+    Release releaseKind_ = US;
     const ReleasePlan* release_ = nullptr;
     char startDirectory_[kPathBufferSize] = "";
     char imagePath_[kPathBufferSize] = "";
@@ -72,8 +81,8 @@ private:
     char deltaFolder_[kPathBufferSize] = ""; // where the decoder runs
     FileImageSource image_;
     Artefacts artefacts_;
-    bool made_[1 + kMostStages] = {};        // may exist: the run created it or started its writer
-    bool kept_[1 + kMostStages] = {};
+    bool made_[2 + kMostStages] = {};        // may exist: the run created it or started its writer
+    bool kept_[2 + kMostStages] = {};
     bool interrupted_ = false;               // a step stopped because the run was interrupted
 };
 
@@ -89,10 +98,10 @@ void PatchRun::patch() {
         printPathTooLong(displayName_);
         return;
     }
-    if (!enoughSpace()) return;
-    // From the first byte written on, an interruption ends the run through its cleanup.
+    if (!enoughSpace() || !decoderFound()) return;
+    // From the first file written on, an interruption ends the run through its cleanup.
     platform::catchInterruptions();
-    if (!rebuild()) return;
+    if (!folderWritable() || !rebuild()) return;
     runStages();
 }
 
@@ -109,8 +118,9 @@ bool PatchRun::findImage() {
     case ImageSearch::Found:
         break;
     }
+    releaseKind_ = static_cast<Release>(release);
     release_ = &game_.releases[release];
-    printRecognised(static_cast<Release>(release), displayName_);
+    printRecognised(releaseKind_, displayName_);
     return true;
 }
 
@@ -150,15 +160,42 @@ bool PatchRun::enoughSpace() {
     return false;
 }
 
+// Without the decoder every stage must fail, a European one after minutes of rebuilding: it is
+// named before anything is written, looked for as the stage will look for it.
+bool PatchRun::decoderFound() {
+    if (platform::decoderPresent(deltaFolder_)) return true;
+    printDecoderMissing(platform::kDecoderName, deltaFolder_);
+    return false;
+}
+
+// Every output goes beside the image: a folder that refuses a new file is named at once, rather than
+// failing late as a CRC32 problem. The probe is an artefact like the others, gone on every path.
+bool PatchRun::folderWritable() {
+    platform::FileHandle probe = platform::kNoFile;
+    const platform::FileError error =
+        platform::openFile(artefacts_.paths[Artefacts::kProbe], platform::FileAccess::Write,
+                           platform::FileCreation::Truncate, platform::FileSharing::Exclusive, false, probe);
+    if (error != platform::FileError::None) {
+        char folder[kPathBufferSize];
+        folderOf(imagePath_, folder);
+        printFolderWriteProtected(folder);
+        return false;
+    }
+    made_[Artefacts::kProbe] = true;
+    platform::closeFile(probe);
+    remove(Artefacts::kProbe);
+    return true;
+}
+
 // The European image is rebuilt in the US layout first; nothing of it is left on failure.
 bool PatchRun::rebuild() {
     if (!release_->rebuild) return true;
-    TemporaryImage temporary(artefacts_.paths[0]);
+    TemporaryImage temporary(artefacts_.paths[Artefacts::kTemporary]);
     if (!temporary.isOpen()) {
         printCannotCreateTemporary();
         return false;
     }
-    made_[0] = true;
+    made_[Artefacts::kTemporary] = true;
     RebuildContext context{image_, temporary, release_->rebuildProgressTotal, release_->rebuildStageDivisor};
     if (runRebuildPlan(*release_->rebuild, context)) return true;
     interrupted_ = platform::interrupted();
@@ -168,15 +205,17 @@ bool PatchRun::rebuild() {
 
 bool PatchRun::runStages() {
     image_.close();  // the decoder reads it on its own
-    const int firstOutput = release_->rebuild ? 1 : 0;
+    const int firstOutput = Artefacts::kProbe + 1 + (release_->rebuild ? 1 : 0);
     for (int stage = 0; stage < release_->stageCount; ++stage) {
         const StagePlan& plan = release_->stages[stage];
         const int output = firstOutput + stage;
-        const int source = output - 1;  // -1: the player's image
+        const bool fromImage = stage == 0 && !release_->rebuild;  // else from the artefact before
+        const int source = output - 1;
+        const char* deltaName = plan.deltaName ? plan.deltaName : deltaName_;
         // A found delta file's name is quoted, as it may hold spaces; the fixed names are written bare.
         const DeltaStage delta = {deltaFolder_,
-                                  source < 0 ? imagePath_ : artefacts_.paths[source],
-                                  {plan.deltaName ? plan.deltaName : deltaName_, !plan.deltaName},
+                                  fromImage ? imagePath_ : artefacts_.paths[source],
+                                  {deltaName, !plan.deltaName},
                                   artefacts_.paths[output],
                                   plan.expectedSize,
                                   plan.shownDivisor,
@@ -189,9 +228,10 @@ bool PatchRun::runStages() {
         }
         if (outcome == StageOutcome::Failed) {
             printPatchFailure(displayName_);
+            checkImage(deltaName);
             return false;
         }
-        if (source >= 0) remove(source);
+        if (!fromImage) remove(source);
     }
     const int french = artefacts_.count - 1;
     kept_[french] = true;
@@ -199,11 +239,26 @@ bool PatchRun::runStages() {
     return true;
 }
 
+// A failed stage says the image is not correct, whatever the cause: its CRC32 tells the player
+// whether it is another dump, or the right image and the patch files are to blame.
+void PatchRun::checkImage(const char* deltaName) {
+    if (image_.open(imagePath_) != platform::FileError::None) {
+        printCannotRead(displayName_);
+        return;
+    }
+    const uint32_t published = game_.signatures[releaseKind_].crc32;
+    if (checkImageCrc32(image_, displayName_, releaseKind_, published, deltaName) == ImageCheck::Interrupted) {
+        interrupted_ = true;
+    }
+    image_.close();
+}
+
 }  // namespace
 
 bool deriveArtefacts(const Game& game, const ReleasePlan& release, const char* imagePath, Artefacts& artefacts) {
     artefacts.count = 0;
     if (release.stageCount < 1 || release.stageCount > kMostStages) return false;
+    if (!deriveImagePath(imagePath, kProbeSuffix, artefacts.paths[artefacts.count++])) return false;
     if (release.rebuild && !deriveImagePath(imagePath, game.temporarySuffix, artefacts.paths[artefacts.count++])) {
         return false;
     }

@@ -46,11 +46,14 @@ struct Game {
 // including the closing prompt. Returns the exit status: 0, whatever happened.
 int runPatcher(const Game& game);
 
-// The files that a run of `release` writes next to the image, in the order it makes them: the
-// temporary image when the release is rebuilt, then the output of each stage. Only these names are
-// derived from the image's path, so a long path is refused only for a name the release uses.
+// The files that a run of `release` writes next to the image, in the order it makes them: the probe
+// that tries the folder before anything else is written, the temporary image when the release is
+// rebuilt, then the output of each stage. Only these names are derived from the image's path, so a
+// long path is refused only for a name the release uses.
 struct Artefacts {
-    char paths[1 + kMostStages][kPathBufferSize];
+    static constexpr int kProbe = 0;
+    static constexpr int kTemporary = 1;  // when the release is rebuilt
+    char paths[2 + kMostStages][kPathBufferSize];
     int count = 0;
 };
 // False when a name would not fit the patchers' path buffers.

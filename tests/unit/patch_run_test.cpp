@@ -18,18 +18,20 @@ std::vector<std::string> artefactsOf(const Game& game, Release release, const st
 }
 
 TEST(RunArtefacts, EachReleaseDerivesOnlyTheNamesItWritesInTheOrderItMakesThem) {
-    EXPECT_EQ(artefactsOf(kElvane, US, "D:\\games\\cv.iso"), std::vector<std::string>{"D:\\games\\cv_patched.iso"});
+    EXPECT_EQ(artefactsOf(kElvane, US, "D:\\games\\cv.iso"),
+              (std::vector<std::string>{"D:\\games\\cv_probe.tmp", "D:\\games\\cv_patched.iso"}));
     EXPECT_EQ(artefactsOf(kElvane, European, "D:\\games\\cv.iso"),
-              (std::vector<std::string>{"D:\\games\\cv_temp.iso", "D:\\games\\cv_patched.iso"}));
-    EXPECT_EQ(artefactsOf(kVelmora, US, "vl.iso"), std::vector<std::string>{"vl_patched.iso"});
+              (std::vector<std::string>{"D:\\games\\cv_probe.tmp", "D:\\games\\cv_temp.iso", "D:\\games\\cv_patched.iso"}));
+    EXPECT_EQ(artefactsOf(kVelmora, US, "vl.iso"), (std::vector<std::string>{"vl_probe.tmp", "vl_patched.iso"}));
     EXPECT_EQ(artefactsOf(kVelmora, European, "vl.iso"),
-              (std::vector<std::string>{"vl_temp.iso", "vl_prepatched.iso", "vl_patched.iso"}));
+              (std::vector<std::string>{"vl_probe.tmp", "vl_temp.iso", "vl_prepatched.iso", "vl_patched.iso"}));
 
     // At 245 characters "_patched.iso" still fits the 254 of the path buffers; "_prepatched.iso",
     // which only a European run writes, does not.
     const std::string stem = "/" + std::string(240, 'v');
     ASSERT_EQ((stem + ".iso").size(), 245u);
-    EXPECT_EQ(artefactsOf(kVelmora, US, stem + ".iso"), std::vector<std::string>{stem + "_patched.iso"});
+    EXPECT_EQ(artefactsOf(kVelmora, US, stem + ".iso"),
+              (std::vector<std::string>{stem + "_probe.tmp", stem + "_patched.iso"}));
     EXPECT_EQ(artefactsOf(kVelmora, European, stem + ".iso"), std::vector<std::string>{"refused"});
 }
 
