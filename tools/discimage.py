@@ -4,9 +4,12 @@ import hashlib
 import os
 import random
 import shutil
+import struct
 import subprocess
+import zlib
 
 SECTOR = 2048
+CRC32_POLYNOMIAL = 0xEDB88320  # zlib's, bit-reversed
 
 
 def sector_stamp(label, offset, length=SECTOR):
@@ -38,6 +41,36 @@ def read_bytes(path, offset, length):
     with open(path, "rb") as image:
         image.seek(offset)
         return image.read(length)
+
+
+def forge_crc32(path, crc):
+    """Rewrites the last four bytes of the image at `path` (in its last sector, which no program
+    reads for recognition) so that the CRC32 of the whole image is `crc`, as a release's published
+    value. Returns the four bytes written."""
+    size = os.path.getsize(path)
+    state = 0
+    with open(path, "rb") as image:
+        while image.tell() < size - 4:
+            state = zlib.crc32(image.read(min(1 << 24, size - 4 - image.tell())), state)
+    # Four bytes X take the register r (the state before its final inversion) to g(r ^ X), where g
+    # shifts 32 zero bits through it. Run g backwards from the wanted register to find r ^ X.
+    register = crc ^ 0xFFFFFFFF
+    for _ in range(32):
+        register = ((register ^ CRC32_POLYNOMIAL) << 1 | 1) if register & 0x80000000 else register << 1
+        register &= 0xFFFFFFFF
+    data = struct.pack("<I", register ^ state ^ 0xFFFFFFFF)
+    patch_bytes(path, size - 4, data)
+    return data
+
+
+def file_crc32(path):
+    crc = 0
+    with open(path, "rb") as data:
+        while True:
+            block = data.read(1 << 24)
+            if not block:
+                return crc
+            crc = zlib.crc32(block, crc)
 
 
 def copy_sparse(source, target):

@@ -17,7 +17,7 @@ import releases  # noqa: E402
 
 BUILDERS = {}
 # Bumped when a builder changes, so that stale caches are made again.
-FORMAT = 1
+FORMAT = 2
 
 
 def fixture(name):
@@ -73,12 +73,13 @@ def french_from(source, target, label, size):
 
 @fixture("elvane-us")
 def elvane_us(folder):
-    """A US Elvane image, its French image and the US delta between them."""
+    """A US Elvane image with the published CRC32, its French image and the US delta between them."""
     release = releases.ELVANE_US
     us = os.path.join(folder, "us.iso")
     stamps = regular_stamps("elvane-us", release["size"], 48 * 2 ** 20)
     stamps.update(releases.identity_stamps(release))
     discimage.make_sparse(us, release["size"], stamps)
+    discimage.forge_crc32(us, release["crc32"])
     french = os.path.join(folder, "fr.iso")
     french_from(us, french, "elvane-fr", release["size"])
     delta = os.path.join(folder, "EV1_Patch_US-FR_1.xdelta")

@@ -26,7 +26,7 @@ import releases  # noqa: E402
 
 NAME = "velmora"
 # Bumped when the builder changes; a change of the name table file counts as well.
-BUILDER = 1
+BUILDER = 2
 NAMES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "patchers", "velmora", "data", "names.txt")
 MiB = 2 ** 20
 
@@ -85,6 +85,10 @@ def build(folder):
                                 ("us.iso", us_size, us), ("fr.iso", french_size, french)):
         paths[name] = os.path.join(folder, name)
         discimage.make_sparse(paths[name], size, sectors)
+    # The player's images carry their release's published CRC32; the rebuild never reads the
+    # European image's last sector, where it is forged (its plan ends in zeros).
+    discimage.forge_crc32(paths["eu.iso"], releases.VELMORA_EU["crc32"])
+    discimage.forge_crc32(paths["us.iso"], releases.VELMORA_US["crc32"])
     prepatch = os.path.join(folder, "VL1_Prepatch.xdelta")
     translation = os.path.join(folder, "VL1_Patch_v1.xdelta")
     discimage.encode_delta(paths["rebuilt.iso"], paths["us.iso"], prepatch)
