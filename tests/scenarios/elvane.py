@@ -7,7 +7,7 @@ import fixtures
 import messages
 import releases
 from harness import (GiB, Interrupt, check, expect_files, expect_nothing_found, expect_text, file_reaches,
-                     long_start_folder, pipe_named, scenario)
+                     long_start_folder, pipe_named, progress_around, scenario, without_decoder_complaints)
 
 PROGRAM = "frpatch_elvane"
 
@@ -103,29 +103,75 @@ def no_image(context):
 
 @scenario("elvane_no_decoder", disk=3 * GiB)
 def no_decoder(context):
-    """Without a decoder the output never appears: failure after about five seconds, nothing left."""
+    """Without a decoder the player is told which program is missing and where to put it, at once:
+    no stage is started, nothing is written."""
     folder = context.scratch(3 * GiB)
     facts = place_us(context, folder, "game.iso")
     result = context.run(PROGRAM, folder, decoder=False)
     shown = expect_text(result, messages.banner("Elvane") + messages.recognised(False, "game.iso") + messages.PATCHING
-                        + messages.failure("game.iso") + messages.CLOSING, context.runner.encoding)
-    check(shown == [], "progress shown without output: %s" % shown)
-    check(4.5 <= result.seconds <= 30, "gave up after %.1f s" % result.seconds)
+                        + messages.no_decoder(context.runner.decoder_name, result.start_directory) + messages.CLOSING,
+                        context.runner.encoding)
+    check(shown == [], "progress shown without a decoder: %s" % shown)
     expect_files(folder, ["game.iso", "EV1_Patch_US-FR_1.xdelta"])
     check(discimage.file_sha256(os.path.join(folder, "game.iso")) == facts["image_sha256"], "the player's image changed")
 
 
 @scenario("elvane_old_output_removed_first", disk=3 * GiB)
 def old_output_removed_first(context):
-    """An old output of the full size must not pass for a new one: it goes before the decoder starts."""
+    """An old output of the full size must not pass for a new one: it goes before the decoder starts
+    (here on a delta that is no delta, which the decoder refuses without writing a byte)."""
     folder = context.scratch(3 * GiB)
     facts = place_us(context, folder, "game.iso")
+    with open(os.path.join(folder, "EV1_Patch_US-FR_1.xdelta"), "wb") as delta:
+        delta.write(b"no delta\n")
     with open(os.path.join(folder, "game_patched.iso"), "wb") as old:
         old.truncate(facts["french_size"])
-    result = context.run(PROGRAM, folder, decoder=False)
+    result = without_decoder_complaints(context.run(PROGRAM, folder))
     expect_text(result, messages.banner("Elvane") + messages.recognised(False, "game.iso") + messages.PATCHING
-                + messages.failure("game.iso") + messages.CLOSING, context.runner.encoding)
+                + messages.failure("game.iso")
+                + messages.image_right("game.iso", "US", releases.ELVANE_US["crc32"], "EV1_Patch_US-FR_1.xdelta",
+                                       context.runner.decoder_name)
+                + messages.CLOSING, context.runner.encoding)
     expect_files(folder, ["game.iso", "EV1_Patch_US-FR_1.xdelta"])
+
+
+@scenario("elvane_wrong_dump", disk=3 * GiB, runners=("native", "wine"))
+def wrong_dump(context):
+    """Another dump of the US release (one byte differs where the delta reads): the decoder stops,
+    and after the failure message the player sees both CRC32 values and which dump the patch needs."""
+    folder = context.scratch(3 * GiB)
+    place_us(context, folder, "game.iso")
+    image = os.path.join(folder, "game.iso")
+    discimage.patch_bytes(image, 100, bytes([discimage.read_bytes(image, 100, 1)[0] ^ 0xFF]))
+    crc = discimage.file_crc32(image)
+    check(crc != releases.ELVANE_US["crc32"], "the changed image kept the published CRC32")
+    result = without_decoder_complaints(context.run(PROGRAM, folder))
+    expect_text(result, messages.banner("Elvane") + messages.recognised(False, "game.iso") + messages.PATCHING
+                + messages.failure("game.iso") + messages.other_dump("game.iso", "US", crc, releases.ELVANE_US["crc32"])
+                + messages.CLOSING, context.runner.encoding)
+    stage, crc_pass = progress_around(result, messages.checking("game.iso"), context.runner.encoding)
+    check(stage == [], "the decoder wrote part of a French image from another dump: %s" % stage)
+    check(crc_pass and crc_pass == sorted(crc_pass) and crc_pass[-1] == 100, "CRC32 progress was %s" % crc_pass)
+    expect_files(folder, ["game.iso", "EV1_Patch_US-FR_1.xdelta"])
+
+
+@scenario("elvane_write_protected_folder", disk=0)
+def write_protected_folder(context):
+    """The image's folder refuses new files (an account that may only read it): the player is told
+    so, naming the folder, before anything is written or started."""
+    folder = os.path.realpath(context.scratch(0))  # as the program names it
+    place_us(context, folder, "jeux", "game.iso", delta_parts=("jeux", "EV1_Patch_US-FR_1.xdelta"))
+    games = os.path.join(folder, "jeux")
+    os.chmod(games, 0o555)
+    try:
+        result = context.run(PROGRAM, folder, unprivileged=True)
+    finally:
+        os.chmod(games, 0o755)
+    image = context.display("jeux", "game.iso")
+    shown = expect_text(result, messages.banner("Elvane") + messages.recognised(False, image) + messages.PATCHING
+                        + messages.write_protected(games) + messages.CLOSING, context.runner.encoding)
+    check(shown == [], "progress shown: %s" % shown)
+    expect_files(folder, ["jeux/game.iso", "jeux/EV1_Patch_US-FR_1.xdelta"])
 
 
 @scenario("elvane_unusual_file_names", disk=3 * GiB)

@@ -2,7 +2,6 @@
 the European delta, run as a player would."""
 
 import os
-import re
 import resource
 import shlex
 import shutil
@@ -14,8 +13,9 @@ import discimage
 import fixture_elvane_eu
 import fixtures
 import messages
+import releases
 from harness import (GiB, Interrupt, Result, Skip, check, collapse_repeats, expect_files, expect_text, file_reaches,
-                     scenario, split_progress)
+                     progress_around, scenario, split_progress, without_decoder_complaints)
 
 PROGRAM = "frpatch_elvane"
 US_SIZE = 2599682048
@@ -109,36 +109,39 @@ def rebuild_and_patch(context):
 
 @scenario("elvane_eu_broken_delta", disk=DISK)
 def broken_delta(context):
-    """A delta cut in half: the decoder writes part of the output and stops; both images go."""
+    """A delta cut in half for the right image: the decoder writes part of the output and stops;
+    both images go, and the image is declared right (its CRC32 the published one), the delta file
+    and the decoder to be checked instead."""
     folder = context.scratch(DISK)
     facts = place_eu(context, folder, ("game.iso",))
     delta = os.path.join(folder, "patchs", fixture_elvane_eu.DELTA)
     os.truncate(delta, os.path.getsize(delta) // 2)
-    result = context.run(PROGRAM, folder)
-    # The decoder shares the console and says why it stopped; that line is its own, not ours.
-    text = result.text(context.runner.encoding)
-    complaint = re.compile(r"xdelta3?(\.exe)?: [^\n]*\n")
-    check(complaint.search(text), "the decoder did not stop on the cut delta")
-    result = Result(complaint.sub("", text).encode(context.runner.encoding), result.returncode, result.seconds)
-    shown = collapse_repeats(expect_text(result, opening(context, ("game.iso",)) + messages.failure("game.iso")
-                                         + messages.CLOSING, context.runner.encoding))
+    result = without_decoder_complaints(context.run(PROGRAM, folder))
+    check(result.decoder_complaints, "the decoder did not stop on the cut delta")
+    expect_text(result, opening(context, ("game.iso",)) + messages.failure("game.iso")
+                + messages.image_right("game.iso", "EU", releases.ELVANE_EU["crc32"], fixture_elvane_eu.DELTA,
+                                       context.runner.decoder_name)
+                + messages.CLOSING, context.runner.encoding)
+    shown, crc_pass = progress_around(result, messages.checking("game.iso"), context.runner.encoding)
+    shown = collapse_repeats(shown)
     check_rebuild_progress(shown[:51])
     check(len(shown) > 51 and shown == sorted(shown) and shown[-1] < 100,
           "the output did not grow part way (progress %s)" % shown[50:])
+    check(crc_pass and crc_pass == sorted(crc_pass) and crc_pass[-1] == 100, "CRC32 progress was %s" % crc_pass)
     expect_files(folder, ["game.iso", "patchs/" + fixture_elvane_eu.DELTA])
     check(discimage.file_sha256(os.path.join(folder, "game.iso")) == facts["image_sha256"], "the player's image changed")
 
 
 @scenario("elvane_eu_no_decoder", disk=DISK)
 def no_decoder(context):
-    """Without a decoder the output never appears: failure after about five seconds, and the
-    temporary image is removed."""
+    """Without a decoder the player is told so before the rebuild: no progress, no temporary image."""
     folder = context.scratch(DISK)
     place_eu(context, folder, ("game.iso",))
     result = context.run(PROGRAM, folder, decoder=False)
-    shown = expect_text(result, opening(context, ("game.iso",)) + messages.failure("game.iso") + messages.CLOSING,
-                        context.runner.encoding)
-    check_rebuild_progress(shown)
+    patchs = result.start_directory + context.runner.separator + "patchs"
+    shown = expect_text(result, opening(context, ("game.iso",)) + messages.no_decoder(context.runner.decoder_name, patchs)
+                        + messages.CLOSING, context.runner.encoding)
+    check(shown == [], "progress shown: %s" % shown)
     expect_files(folder, ["game.iso", "patchs/" + fixture_elvane_eu.DELTA])
 
 

@@ -127,12 +127,27 @@ def run_program(argv, cwd, env, stdin, timeout, interrupt=None, deliver=None, ne
 
 
 PROGRESS = re.compile(r"Progression : (\d+) %\r")
+DECODER_COMPLAINT = re.compile(rb"xdelta3: [^\n]*\n")
+
+
+def without_decoder_complaints(result):
+    """The decoder shares the console: the lines in which it says why it stopped are its own, not
+    ours to check. They are taken out of the output and counted in result.decoder_complaints."""
+    result.stdout, result.decoder_complaints = DECODER_COMPLAINT.subn(b"", result.stdout)
+    return result
 
 
 def split_progress(text):
     """The percentages of the progress line, in order, and the text without them."""
     shown = [int(value) for value in PROGRESS.findall(text)]
     return shown, PROGRESS.sub("", text)
+
+
+def progress_around(result, marker, encoding):
+    """The percentages shown before and after the first `marker` in the output (all before when
+    it is missing): a failed stage's own, and those of the CRC32 pass that follows it."""
+    before, _, after = result.text(encoding).partition(marker)
+    return split_progress(before)[0], split_progress(after)[0]
 
 
 def collapse_repeats(shown):
@@ -147,6 +162,7 @@ class NativeRunner:
     encoding = "utf-8"
     separator = "/"
     newline = "\n"
+    decoder_name = "xdelta3"
 
     def __init__(self, program_dir):
         self.program_dir = program_dir
@@ -160,11 +176,17 @@ class NativeRunner:
     def executable(self, program):
         return os.path.join(self.program_dir, program)
 
-    def run(self, program, cwd, stdin=b"\n", decoder=True, timeout=900, interrupt=None):
+    def run(self, program, cwd, stdin=b"\n", decoder=True, timeout=900, interrupt=None, unprivileged=False):
+        """`unprivileged`: as an account that folder permissions hold back (root is not)."""
         env = dict(os.environ)
         if not decoder:
             env["PATH"] = "/nonexistent"  # no xdelta3 anywhere
-        result = Result(*run_program([self.executable(program)], cwd, env, stdin, timeout, interrupt, self.deliver))
+        argv = [self.executable(program)]
+        if unprivileged and os.geteuid() == 0:
+            if not shutil.which("setpriv"):
+                raise Skip("setpriv is not installed: no unprivileged account to run as")
+            argv = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] + argv
+        result = Result(*run_program(argv, cwd, env, stdin, timeout, interrupt, self.deliver))
         result.start_directory = os.path.realpath(cwd)  # as the program names it
         return result
 

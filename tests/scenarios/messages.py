@@ -44,6 +44,37 @@ INTERRUPTED = "\n\nLe patchage a été interrompu.\n"
 WRITE_FAILED = "\n\nImpossible d'écrire le fichier ISO temporaire : le disque est peut-être plein.\n"
 
 
+def no_decoder(decoder, folder):
+    return ("Impossible de trouver le programme %s.\nPlacez-le dans le dossier \"%s\", puis relancez le patcheur.\n"
+            % (decoder, folder))
+
+
+def write_protected(folder):
+    return ("Le dossier \"%s\" est protégé en écriture.\nPlacez le fichier ISO et le patch dans un dossier où vous "
+            "pouvez écrire, puis relancez le patcheur.\n" % folder)
+
+
+def checking(image_display):
+    """What opens the CRC32 pass after a failed stage; its progress lines follow."""
+    return "\nVérification du CRC32 du fichier \"%s\" :\n" % image_display
+
+
+def image_right(image_display, version, crc, delta, decoder):
+    """After a failed stage: the image is the published dump of `version` ("US", "EU")."""
+    return (checking(image_display)
+            + "\nCRC32 du fichier : %08X\nCRC32 attendu pour la version %s : %08X\n" % (crc, version, crc)
+            + "Votre fichier ISO est le bon : gardez-le. Vérifiez plutôt le fichier du patch \"%s\" et le programme %s.\n"
+            % (delta, decoder))
+
+
+def other_dump(image_display, version, crc, published):
+    """After a failed stage: the image is another dump than the published one of `version`."""
+    return (checking(image_display)
+            + "\nCRC32 du fichier : %08X\nCRC32 attendu pour la version %s : %08X\n" % (crc, version, published)
+            + "Votre fichier ISO est un autre dump du jeu : le patch a besoin de l'ISO de la version %s dont le CRC32 "
+            "est %08X.\n" % (version, published))
+
+
 def not_enough_space(folder, needed, free):
     def grouped(count):
         return "{:,}".format(count).replace(",", " ")

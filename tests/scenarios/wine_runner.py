@@ -128,6 +128,7 @@ class WineRunner:
     encoding = "cp850"
     separator = "\\"
     newline = "\r\n"  # the C runtime writes each "\n" of a text-mode stream as "\r\n"
+    decoder_name = "xdelta.exe"
 
     def __init__(self, program_dir, fixture_root, work_root, locale=None):
         """`locale`: a Unix locale whose system setting wine takes on (its ANSI and OEM code
