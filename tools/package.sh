@@ -9,19 +9,20 @@
 # --dist DIR        where the archives go (default: dist)
 # The version is the CMake project's; entries are dated by the last commit (or SOURCE_DATE_EPOCH).
 set -euo pipefail
-cd "$(dirname "$0")/.."
 
 usage() {
   sed -n '5,9s/^# \{0,1\}//p' "$0" >&2
   exit 2
 }
 
+# Folders given on the command line are the caller's, resolved before moving to the source root.
+root=$(cd "$(dirname "$0")/.." && pwd)
 delta=""
-dist=dist
+dist=$root/dist
 while [ $# -gt 0 ]; do
   case $1 in
-    --with-delta) [ $# -ge 2 ] || usage; delta=$(realpath "$2"); shift 2 ;;
-    --dist) [ $# -ge 2 ] || usage; dist=$2; shift 2 ;;
+    --with-delta) [ $# -ge 2 ] || usage; delta=$(realpath -m "$2"); shift 2 ;;
+    --dist) [ $# -ge 2 ] || usage; dist=$(realpath -m "$2"); shift 2 ;;
     *) usage ;;
   esac
 done
@@ -29,6 +30,7 @@ if [ -n "$delta" ] && [ ! -d "$delta" ]; then
   echo "package.sh: $delta is not a folder" >&2
   exit 2
 fi
+cd "$root"
 
 bash tools/setup.sh
 if [ -n "$(git status --porcelain 2>/dev/null)" ]; then
