@@ -73,8 +73,9 @@ void sleepMilliseconds(unsigned milliseconds);
 
 // ---- Console -----------------------------------------------------------------------------------
 
-// printf whose %c arguments are code page 850 letters; on POSIX they are shown as UTF-8, while
-// the text of %s arguments (file names) is shown as it is. The console is flushed afterwards.
+// printf whose text and %c arguments are code page 850 letters (on POSIX shown as UTF-8), while
+// every %s argument is a name from the file system, shown through consoleWriteName. The console
+// is flushed afterwards.
 void consolePrintf(const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))
@@ -84,8 +85,11 @@ void consolePrintf(const char* format, ...)
 void consoleLine(const char* text);
 // Bytes in code page 850, shown as the letters they stand for.
 void consoleWriteCp850(const char* text, size_t length);
-// Bytes shown as they are (file names, English messages).
+// Bytes shown as they are (English messages).
 void consoleWriteRaw(const char* text, size_t length);
+// A file or folder name as the file calls give it: on Windows converted from the ANSI code page to
+// the console's (a letter the console lacks shows as '?'); on POSIX shown as it is (UTF-8).
+void consoleWriteName(const char* text, size_t length);
 // Reads one character from standard input; EOF when it is closed.
 int readConsoleChar();
 

@@ -33,12 +33,14 @@ class Failure(Exception):
     pass
 
 
-def scenario(name, disk=0, runners=("native",)):
+def scenario(name, disk=0, runners=("native",), locale=None):
     """Registers a scenario that needs `disk` free bytes in the scratch folder and can run under
-    each of `runners` (names of runner classes: "native", "wine")."""
+    each of `runners` (names of runner classes: "native", "wine"); `locale` names the system
+    setting a wine run imitates (its code pages), when not the default."""
     def register(function):
         function.disk = disk
         function.runners = tuple(runners)
+        function.locale = locale
         SCENARIOS[name] = function
         return function
     return register

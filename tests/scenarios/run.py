@@ -13,7 +13,7 @@ import wine_runner  # noqa: E402
 
 # Modules whose scenarios register themselves on import.
 MODULES = ["elvane"]
-for extra in ("elvane_eu", "velmora", "modetoggle_scenarios", "windows"):
+for extra in ("elvane_eu", "velmora", "modetoggle_scenarios", "windows", "windows_french"):
     if os.path.exists(os.path.join(os.path.dirname(os.path.abspath(__file__)), extra + ".py")):
         MODULES.append(extra)
 for module in MODULES:
@@ -42,7 +42,7 @@ def main():
     scratch = os.path.abspath(os.path.join(options.scratch, options.name))
     program_dir = os.path.abspath(options.program_dir)
     if options.runner == "wine":
-        runner = wine_runner.WineRunner(program_dir, fixtures, os.path.join(scratch, "wine"))
+        runner = wine_runner.WineRunner(program_dir, fixtures, os.path.join(scratch, "wine"), locale=function.locale)
     else:
         runner = harness.NativeRunner(program_dir)
     return harness.run_reported(options.name, function, harness.Context(runner, fixtures, scratch))

@@ -24,7 +24,9 @@ HOLDER_SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "
 
 WINE_ENVIRONMENT = {
     "WINEDEBUG": "-all",
-    "LC_ALL": "C.UTF-8",  # wine's own messages in English, whatever the machine's language
+    # wine's own messages in English, whatever the machine's language; the code pages those of an
+    # English system (ANSI 1252, OEM 437) unless a scenario asks for another setting.
+    "LC_ALL": "C.UTF-8",
     # No Mono/Gecko installers, no menu entries, no window: a console program needs none of them.
     "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",
 }
@@ -93,6 +95,13 @@ def make_template_prefix(fixture_root):
     return template
 
 
+def locale_available(name):
+    """Whether the C library has the locale `name` ("fr_FR.UTF-8" is listed as "fr_FR.utf8")."""
+    listed = subprocess.run(["locale", "-a"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout.decode()
+    wanted = name.lower().replace("utf-8", "utf8")
+    return any(line.strip().lower().replace("utf-8", "utf8") == wanted for line in listed.splitlines())
+
+
 def link_or_copy(source, target):
     try:
         os.link(source, target)
@@ -120,8 +129,11 @@ class WineRunner:
     separator = "\\"
     newline = "\r\n"  # the C runtime writes each "\n" of a text-mode stream as "\r\n"
 
-    def __init__(self, program_dir, fixture_root, work_root):
+    def __init__(self, program_dir, fixture_root, work_root, locale=None):
+        """`locale`: a Unix locale whose system setting wine takes on (its ANSI and OEM code
+        pages: "fr_FR.UTF-8" gives 1252 and 850, as on a French Windows)."""
         self.program_dir = program_dir
+        self.locale = locale
         self.fixture_root = fixture_root
         self.work_root = work_root
         self.prefix = os.path.join(work_root, "prefix")
@@ -139,12 +151,16 @@ class WineRunner:
                 raise Skip("%s is not installed (tools/setup.sh installs it)" % tool)
         if not os.path.isdir(self.program_dir):
             raise Skip("no Windows build in %s (tools/test_all.sh makes it)" % self.program_dir)
+        if self.locale and not locale_available(self.locale):
+            raise Skip("the locale %s is not generated (tools/setup.sh generates it)" % self.locale)
         if self.environment is not None:
             return
         template = make_template_prefix(self.fixture_root)
         os.makedirs(self.work_root, exist_ok=True)
         copy_prefix(template, self.prefix)
         self.environment = dict(os.environ, WINEPREFIX=self.prefix, **WINE_ENVIRONMENT)
+        if self.locale:
+            self.environment["LC_ALL"] = self.locale
         self.environment.pop("DISPLAY", None)
         # One server for the whole runner, with the services of the prefix started before any
         # program runs: started by a program, they would inherit its output pipe and hold it open.
