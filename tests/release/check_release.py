@@ -115,7 +115,8 @@ def contents(options, context):
     windows_guide, linux_guide = guide(folders["windows-x64"]), guide(folders["linux-x86_64"])
     check(windows_guide.startswith(make_release.UTF8_BOM), "the Windows guide has no UTF-8 byte-order mark")
     check(windows_guide.count(b"\n") == windows_guide.count(b"\r\n"), "a line of the Windows guide ends without \\r")
-    check(windows_guide[3:].replace(b"\r\n", b"\n") == linux_guide, "the two guides differ in more than line ends")
+    check(windows_guide[len(make_release.UTF8_BOM):].replace(b"\r\n", b"\n") == linux_guide,
+          "the two guides differ in more than line ends")
     text = linux_guide.decode("utf-8")
     check("version %s" % options.version in text and "français" in text, "the guide lacks its version or accents")
     for program in make_release.PROGRAMS:
