@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(cmake g++ make python3 googletest libgtest-dev xdelta3 clang
-          g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 locales)
+          g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 locales
+          libcdio-dev libiso9660-dev libudf-dev pkg-config zlib1g-dev xorriso genisoimage)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

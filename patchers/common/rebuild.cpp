@@ -104,6 +104,14 @@ bool isSoundStreamHeader(const unsigned char* sector) {
            readWord(sector + 12) == 48000;
 }
 
+uint32_t nextSoundStream(const unsigned char* run, uint32_t size, uint32_t position) {
+    // A header needs its 16 bytes inside the run.
+    for (uint64_t at = uint64_t{position} + kSectorSize; at + 16 <= size; at += kSectorSize) {
+        if (isSoundStreamHeader(run + at)) return static_cast<uint32_t>(at);
+    }
+    return size;
+}
+
 int copySoundRun(uint32_t start, uint32_t length, const SoundOffsetTable& offsets, RebuildContext& context) {
     uint32_t size = 0;
     if (!readSource(start, length, &size, context)) return 0;
@@ -125,10 +133,8 @@ int copySoundRun(uint32_t start, uint32_t length, const SoundOffsetTable& offset
             break;
         }
         if (last) break;
-        // The next stream starts on the next sector that begins with a header.
-        position += kSectorSize;
-        while (position < size && size - position >= 16 && !isSoundStreamHeader(run + position)) position += kSectorSize;
-        if (position >= size || size - position < 16) {
+        position = nextSoundStream(run, size, position);
+        if (position >= size) {
             result = fail(context, RebuildFailure::BadStep);
             break;
         }

@@ -50,6 +50,9 @@ int copySoundRun(uint32_t start, uint32_t length, const SoundOffsetTable& offset
 // Whether the 16 bytes at `sector` begin a sound stream: the "SShd" tag, or any one of the
 // header words 24, 16 and 48000 in their places.
 bool isSoundStreamHeader(const unsigned char* sector);
+// Where the stream after the one at `position` starts in the `size` bytes of a run: the next
+// sector that begins with a header; `size` when none follows.
+uint32_t nextSoundStream(const unsigned char* run, uint32_t size, uint32_t position);
 
 // One step of a rebuild plan.
 enum class StepKind { Zeros, Copy, NameTable, SoundRun };

@@ -3,160 +3,87 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
-#include <map>
+#include <functional>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "table_copy.h"
+#include "patchers/elvane/elvane_layout_facts.h"
 #include "patchers/elvane/elvane_plan.h"
 #include "patchers/elvane/elvane_tables.h"
 
 namespace {
 
 constexpr uint64_t kUsImageSize = 2599682048u;
-constexpr uint64_t kEuropeanImageSize = 2669969408u;
-constexpr uint64_t kReadLimit = 2648969216u;
-constexpr uint32_t kNameAreaBaseSector = 7303;
-constexpr int32_t kNameAreaSectors = 401413;
-constexpr size_t kFileCount = 1594;
-
-std::vector<const NameTableEntry*> rows(const NameTableEntry* list) {
-    std::vector<const NameTableEntry*> out;
-    for (const NameTableEntry* entry = list; entry->name[0]; ++entry) out.push_back(entry);
-    return out;
-}
-
-std::map<std::string, const NameTableEntry*> byName(const NameTableEntry* list) {
-    std::map<std::string, const NameTableEntry*> out;
-    for (const NameTableEntry* entry : rows(list)) out.emplace(entry->name, entry);
-    return out;
-}
-
-std::vector<int32_t> offsetsOf(const SoundOffsetTable& table) {
-    return std::vector<int32_t>(table.offsets, table.offsets + table.count);
-}
 
 const RebuildStep& step(size_t number) {
     return ElvaneRebuildPlan.steps[number - 1];
 }
 
-TEST(ElvaneNameTable, BothListsHoldTheSame1594DistinctNames) {
-    const auto destination = rows(kElvaneNameTable.destination);
-    const auto source = rows(kElvaneNameTable.source);
-    EXPECT_EQ(destination.size(), kFileCount);
-    EXPECT_EQ(source.size(), kFileCount);
-    std::set<std::string> destinationNames, sourceNames;
-    for (const auto* entry : destination) destinationNames.insert(entry->name);
-    for (const auto* entry : source) sourceNames.insert(entry->name);
-    EXPECT_EQ(destinationNames.size(), destination.size()) << "a destination name repeats";
-    EXPECT_EQ(sourceNames.size(), source.size()) << "a source name repeats";
-    for (const std::string& name : destinationNames) EXPECT_TRUE(sourceNames.count(name)) << name << " has no source row";
-}
+// A copy of the built-in tables that a test may break.
+struct Tables : NameTableCopy {
+    std::vector<std::vector<int32_t>> offsets;
+    std::vector<uint32_t> ends;
 
-TEST(ElvaneNameTable, DestinationAreaStartsAt366HasFourGapsAndEndsAt401413) {
-    const auto destination = rows(kElvaneNameTable.destination);
-    ASSERT_FALSE(destination.empty());
-    EXPECT_EQ(destination.front()->sector, 366);
-    std::vector<std::pair<int32_t, int32_t>> gaps;
-    int32_t end = destination.front()->sector;
-    for (const auto* entry : destination) {
-        ASSERT_GE(entry->sector, end) << entry->name << " overlaps the file before it";
-        ASSERT_GE(entry->sectors, 0) << entry->name;
-        if (entry->sector > end) gaps.emplace_back(end, entry->sector - end);
-        end = entry->sector + entry->sectors;
+    Tables() : NameTableCopy(kElvaneNameTable) {
+        for (const SoundOffsetTable& run : kElvaneSoundRuns) {
+            offsets.push_back(soundOffsets(run));
+            ends.push_back(run.end);
+        }
     }
-    const std::vector<std::pair<int32_t, int32_t>> known = {{3739, 4198}, {16913, 135}, {30401, 103}, {57082, 235}};
-    EXPECT_EQ(gaps, known);
-    EXPECT_EQ(end, kNameAreaSectors);
-    EXPECT_EQ(uint64_t{kNameAreaSectors} * 2048, step(49).written);
-}
-
-TEST(ElvaneNameTable, SourceRowsFollowTheEuropeanDiscOrder) {
-    int32_t previous = 0;
-    for (const auto* entry : rows(kElvaneNameTable.source)) {
-        EXPECT_GE(entry->sector, previous) << entry->name;
-        previous = entry->sector;
+    std::vector<std::string> brokenFacts() const {
+        std::vector<NameTableEntry> lists[2];
+        std::vector<SoundOffsetTable> runs;
+        for (size_t run = 0; run < offsets.size(); ++run) {
+            runs.push_back({offsets[run].data(), static_cast<uint32_t>(offsets[run].size()), ends[run]});
+        }
+        return brokenElvaneLayoutFacts(table(lists), runs.data());
     }
+};
+
+TEST(ElvaneLayoutFacts, TheBuiltInTablesHoldEveryPublishedFact) {
+    EXPECT_EQ(brokenElvaneLayoutFacts(kElvaneNameTable, kElvaneSoundRuns), std::vector<std::string>{});
 }
 
-TEST(ElvaneNameTable, KnownExampleRows) {
-    const auto destination = rows(kElvaneNameTable.destination);
-    ASSERT_EQ(destination.size(), kFileCount);
-    EXPECT_STREQ(destination.front()->name, "res/Qobj/qobj01.tim.lzr");
-    EXPECT_STREQ(destination.back()->name, "modules/ezbgm.irx");
-
-    struct Row {
-        const char* name;
-        int32_t sector;
-        int32_t sectors;
+TEST(ElvaneLayoutFacts, EachBrokenFactIsTold) {
+    struct Case {
+        const char* breakage;
+        std::function<void(Tables&)> change;
+        const char* told;
     };
-    const auto destinationByName = byName(kElvaneNameTable.destination);
-    for (const Row& row : {Row{"res/Qobj/qobj01.tim.lzr", 366, 2}, Row{"modules/ezbgm.irx", 401405, 8}}) {
-        const auto found = destinationByName.find(row.name);
-        ASSERT_NE(found, destinationByName.end()) << row.name;
-        EXPECT_EQ(found->second->sector, row.sector) << row.name;
-        EXPECT_EQ(found->second->sectors, row.sectors) << row.name;
+    const Case cases[] = {
+        {"a destination row dropped", [](Tables& t) { t.destination.pop_back(); }, "the destination list holds 1593 rows"},
+        {"a row moved onto the one before",
+         [](Tables& t) { t.row(t.destination, "modules/ezbgm.irx").sector -= 1; }, "destination files do not overlap"},
+        {"a gap widened", [](Tables& t) { t.destination.back().sector += 1; }, "are not the four published ones"},
+        {"a name that differs in case",
+         [](Tables& t) { t.row(t.source, "fpack/RI07.fp").name = t.name("fpack/ri07.fp"); },
+         "every destination name has a source row: fpack/RI07.fp has none"},
+        {"a name twice", [](Tables& t) { t.source[5].name = t.source[4].name; }, "source names are unique"},
+        {"source rows out of disc order", [](Tables& t) { std::swap(t.source[10].sector, t.source[11].sector); },
+         "source rows follow the European disc order"},
+        {"an example row moved", [](Tables& t) { t.row(t.source, "modules/ezbgm.irx").sector += 1; },
+         "source row modules/ezbgm.irx is at sector 80246, not 80245"},
+        {"a source row past the read limit", [](Tables& t) { t.row(t.source, "modules/ezbgm.irx").sector = 1400000; },
+         "every read of the name table ends inside the European image: modules/ezbgm.irx"},
+        {"an S4 stream lost", [](Tables& t) { t.offsets[3].pop_back(); }, "S4 holds 399 offsets, not 400"},
+        {"an S1 offset moved", [](Tables& t) { t.offsets[0][2] += 2048; }, "S1 does not begin 0, 40960, 157696"},
+        {"an S5 offset off the sector grid", [](Tables& t) { t.offsets[4][7] += 1; }, "sound offsets are multiples of 2048: S5 entry 7"},
+        {"S7 offsets out of order", [](Tables& t) { std::swap(t.offsets[6][3], t.offsets[6][4]); }, "sound offsets rise"},
+        {"S9 streams packed closer than a sector",
+         [](Tables& t) {
+             for (size_t j = 0; j < t.offsets[8].size(); ++j) t.offsets[8][j] = static_cast<int32_t>(j);
+         },
+         "every slot fits in the bytes the rebuild reads: S9 entry 147"},
+        {"the end of S9 moved", [](Tables& t) { t.ends[8] += 2048; }, "S9 ends at 13834240, but rebuild step 58 writes"},
+    };
+    for (const Case& c : cases) {
+        Tables tables;
+        c.change(tables);
+        EXPECT_TRUE(tells(tables.brokenFacts(), c.told)) << c.breakage;
     }
-    const auto sourceByName = byName(kElvaneNameTable.source);
-    for (const Row& row : {Row{"fpack/RI07.fp", 0, 0}, Row{"modules/ezbgm.irx", 80245, 0},
-                           Row{"res/Qobj/qobj01.tim.lzr", 80297, 0}}) {
-        const auto found = sourceByName.find(row.name);
-        ASSERT_NE(found, sourceByName.end()) << row.name;
-        EXPECT_EQ(found->second->sector, row.sector) << row.name;
-    }
-}
-
-TEST(ElvaneSoundTables, CountsAndEndsAreTheKnownOnesAndThoseOfTheirSteps) {
-    const uint32_t counts[9] = {1001, 1000, 1000, 400, 388, 307, 942, 338, 148};
-    const uint32_t ends[9] = {74600448, 78913536, 80697344, 69957632, 13993984, 15699968, 63930368, 28602368, 13832192};
-    for (size_t run = 0; run < 9; ++run) {
-        const SoundOffsetTable& table = kElvaneSoundRuns[run];
-        EXPECT_EQ(table.count, counts[run]) << "S" << run + 1;
-        EXPECT_EQ(table.end, ends[run]) << "S" << run + 1;
-        EXPECT_EQ(step(50 + run).sounds, &table) << "S" << run + 1;
-        EXPECT_EQ(step(50 + run).written, table.end) << "S" << run + 1;
-    }
-}
-
-TEST(ElvaneSoundTables, OffsetsStartAtZeroAndRiseBySectorsBelowTheEnd) {
-    for (size_t run = 0; run < 9; ++run) {
-        const SoundOffsetTable& table = kElvaneSoundRuns[run];
-        ASSERT_GT(table.count, 0u);
-        EXPECT_EQ(table.offsets[0], 0) << "S" << run + 1;
-        for (uint32_t j = 0; j < table.count; ++j) {
-            EXPECT_EQ(table.offsets[j] % 2048, 0) << "S" << run + 1 << " entry " << j;
-            const int64_t next = j + 1 < table.count ? table.offsets[j + 1] : static_cast<int64_t>(table.end);
-            EXPECT_GT(next, table.offsets[j]) << "S" << run + 1 << " entry " << j;
-        }
-        EXPECT_EQ(table.end % 2048, 0u) << "S" << run + 1;
-    }
-}
-
-TEST(ElvaneSoundTables, EverySlotCanLieInsideTheRunRead) {
-    // Each stream starts at least one sector after the one before it in the European run, so
-    // stream j starts at j sectors or later and its slot must still end inside what is read.
-    for (size_t run = 0; run < 9; ++run) {
-        const SoundOffsetTable& table = kElvaneSoundRuns[run];
-        const uint64_t read = step(50 + run).sourceLength;
-        for (uint32_t j = 0; j < table.count; ++j) {
-            const int64_t next = j + 1 < table.count ? table.offsets[j + 1] : static_cast<int64_t>(table.end);
-            EXPECT_LE(uint64_t{j} * 2048 + static_cast<uint64_t>(next - table.offsets[j]), read)
-                << "S" << run + 1 << " entry " << j;
-        }
-    }
-}
-
-TEST(ElvaneSoundTables, KnownExamplesOfS1AndS9) {
-    const std::vector<int32_t> s1 = offsetsOf(kElvaneSoundRuns[0]);
-    const std::vector<int32_t> s9 = offsetsOf(kElvaneSoundRuns[8]);
-    ASSERT_GE(s1.size(), 5u);
-    ASSERT_GE(s9.size(), 5u);
-    EXPECT_EQ(std::vector<int32_t>(s1.begin(), s1.begin() + 5), (std::vector<int32_t>{0, 40960, 157696, 243712, 313344}));
-    EXPECT_EQ(std::vector<int32_t>(s9.begin(), s9.begin() + 5), (std::vector<int32_t>{0, 591872, 620544, 649216, 677888}));
-    EXPECT_EQ(std::vector<int32_t>(s9.end() - 2, s9.end()), (std::vector<int32_t>{12750848, 12890112}));
-    EXPECT_EQ(kElvaneSoundRuns[8].end, 13832192u);
 }
 
 TEST(ElvaneRebuildPlan, StepsBeginAtTheirUsTargetOffsetsAndFillTheUsImage) {
@@ -181,29 +108,6 @@ TEST(ElvaneRebuildPlan, StepsBeginAtTheirUsTargetOffsetsAndFillTheUsImage) {
     EXPECT_EQ(target, kUsImageSize);
 }
 
-TEST(ElvaneRebuildPlan, EveryReadEndsInsideTheEuropeanImage) {
-    static_assert(kReadLimit <= kEuropeanImageSize, "the limit lies inside the image");
-    const auto sources = byName(kElvaneNameTable.source);
-    for (size_t number = 1; number <= ElvaneRebuildPlan.count; ++number) {
-        const RebuildStep& s = step(number);
-        switch (s.kind) {
-        case StepKind::Zeros: break;
-        case StepKind::Copy: EXPECT_LE(uint64_t{s.sourceOffset} + s.written, kReadLimit) << "step " << number; break;
-        case StepKind::SoundRun: EXPECT_LE(uint64_t{s.sourceOffset} + s.sourceLength, kReadLimit) << "step " << number; break;
-        case StepKind::NameTable:
-            ASSERT_EQ(s.sourceOffset, kNameAreaBaseSector * 2048u);
-            for (const auto* entry : rows(s.names->destination)) {
-                const auto found = sources.find(entry->name);
-                if (found == sources.end()) continue;
-                ASSERT_GE(found->second->sector, 0) << entry->name;
-                const uint64_t end = (uint64_t{kNameAreaBaseSector} + found->second->sector + entry->sectors) * 2048;
-                EXPECT_LE(end, kReadLimit) << entry->name;
-            }
-            break;
-        }
-    }
-}
-
 TEST(ElvaneRebuildPlan, ZerosTablesAndHeadsSitWhereTheLayoutsPutThem) {
     const std::set<size_t> zeros = {1, 10, 12, 13, 14, 15, 16, 17, 18, 26, 62, 68};
     for (size_t number = 1; number <= 68; ++number) {
@@ -214,6 +118,7 @@ TEST(ElvaneRebuildPlan, ZerosTablesAndHeadsSitWhereTheLayoutsPutThem) {
         else EXPECT_EQ(kind, StepKind::Copy) << "step " << number;
     }
     EXPECT_EQ(step(49).names, &kElvaneNameTable);
+    for (size_t run = 0; run < 9; ++run) EXPECT_EQ(step(50 + run).sounds, &kElvaneSoundRuns[run]) << "S" << run + 1;
     // Steps 2-9 copy the first sectors of the ranges whose rest steps 41-48 copy.
     for (size_t head = 2; head <= 9; ++head) {
         EXPECT_EQ(step(head).sourceOffset + step(head).written, step(head + 39).sourceOffset) << "step " << head;

@@ -1,36 +1,19 @@
 // What is known of the two Velmora layouts, checked on the plan and table that are built in.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <set>
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "table_copy.h"
+#include "patchers/velmora/velmora_layout_facts.h"
 #include "patchers/velmora/velmora_plan.h"
 #include "patchers/velmora/velmora_tables.h"
 
 namespace {
 
 constexpr uint64_t kUsImageSize = 2801958912u;
-constexpr uint64_t kEuropeanImageSize = 3006791680u;
-// No read of the plan reaches past this byte of the European image.
-constexpr uint64_t kLastReadEnd = 2985789440u;
-constexpr uint32_t kAreaSectors = 369323;
-constexpr int32_t kBaseSector = 526220;
-constexpr int32_t kExtraSectors = 14;
-
-std::vector<const NameTableEntry*> rows(const NameTableEntry* list) {
-    std::vector<const NameTableEntry*> found;
-    for (const NameTableEntry* entry = list; entry->name[0]; ++entry) found.push_back(entry);
-    return found;
-}
-
-const NameTableEntry* find(const NameTableEntry* list, const char* name) {
-    for (const NameTableEntry* entry : rows(list)) {
-        if (strcmp(entry->name, name) == 0) return entry;
-    }
-    return nullptr;
-}
 
 TEST(VelmoraRebuildPlan, StepsBeginAtTheirTargetOffsetsAndFillTheUsImage) {
     struct Expected {
@@ -55,97 +38,61 @@ TEST(VelmoraRebuildPlan, StepsBeginAtTheirTargetOffsetsAndFillTheUsImage) {
         target += step.written;
     }
     EXPECT_EQ(target, kUsImageSize);
+    EXPECT_EQ(VelmoraRebuildPlan.steps[3].names, &kVelmoraNameTable);
 }
 
-TEST(VelmoraRebuildPlan, EveryReadEndsInsideTheEuropeanImage) {
-    uint64_t lastEnd = 0;
-    for (size_t i = 0; i < VelmoraRebuildPlan.count; ++i) {
-        const RebuildStep& step = VelmoraRebuildPlan.steps[i];
-        if (step.kind == StepKind::Copy) {
-            const uint64_t end = uint64_t{step.sourceOffset} + step.written;
-            EXPECT_LE(end, kLastReadEnd) << "step " << i + 1;
-            if (end > lastEnd) lastEnd = end;
+TEST(VelmoraLayoutFacts, TheBuiltInTableHoldsEveryPublishedFact) {
+    EXPECT_EQ(brokenVelmoraLayoutFacts(kVelmoraNameTable), std::vector<std::string>{});
+}
+
+// A copy of the built-in table that a test may break.
+struct Table : NameTableCopy {
+    Table() : NameTableCopy(kVelmoraNameTable) {}
+    // The source row that no destination row names.
+    size_t extra() const {
+        for (size_t i = 0; i < source.size(); ++i) {
+            if (!findNameRow(kVelmoraNameTable.destination, source[i].name)) return i;
         }
-        if (step.kind != StepKind::NameTable) continue;
-        ASSERT_EQ(step.names, &kVelmoraNameTable);
-        EXPECT_EQ(step.sourceOffset, uint32_t{kBaseSector} * 2048);
-        for (const NameTableEntry* entry : rows(kVelmoraNameTable.destination)) {
-            const NameTableEntry* source = find(kVelmoraNameTable.source, entry->name);
-            ASSERT_NE(source, nullptr) << entry->name;
-            const uint64_t end = (uint64_t(kBaseSector) + source->sector + entry->sectors) * 2048;
-            EXPECT_LE(end, kLastReadEnd) << entry->name;
-        }
+        throw std::runtime_error("no extra source row");
     }
-    EXPECT_EQ(lastEnd, kLastReadEnd);
-    EXPECT_LT(lastEnd, kEuropeanImageSize);
-}
-
-TEST(VelmoraNameTable, DestinationRowsFollowEachOtherFromSector0To369323) {
-    const auto destination = rows(kVelmoraNameTable.destination);
-    ASSERT_EQ(destination.size(), 3552u);
-    int64_t position = 0;
-    for (const NameTableEntry* entry : destination) {
-        EXPECT_EQ(entry->sector, position) << entry->name;
-        EXPECT_GT(entry->sectors, 0) << entry->name;
-        position = int64_t{entry->sector} + entry->sectors;
+    std::vector<std::string> brokenFacts() const {
+        std::vector<NameTableEntry> lists[2];
+        return brokenVelmoraLayoutFacts(table(lists));
     }
-    EXPECT_EQ(position, kAreaSectors);
-    // The area is as long as the plan's step writes: the copies leave no room for zeros.
-    EXPECT_EQ(uint64_t{kAreaSectors} * 2048, VelmoraRebuildPlan.steps[3].written);
-}
+};
 
-TEST(VelmoraNameTable, NamedRowsSitWhereTheReleasesPutThem) {
-    struct Row {
-        bool destination;
-        const char* name;
-        int32_t sector;
-        int32_t sectors;  // destination rows only
+TEST(VelmoraLayoutFacts, EachBrokenFactIsTold) {
+    struct Case {
+        const char* breakage;
+        std::function<void(Table&)> change;
+        const char* told;
     };
-    const Row known[] = {
-        {true, "vpackj/v00000.afs", 0, 25517},
-        {true, "vpackj/v07000.afs", 25517, 23600},
-        {true, "saves/kunai/obj.knb", 369318, 5},
-        {false, "vpackj/v00000.afs", 0, 0},
-        {false, "saves/kunai/obj.knb", 369332, 0},
+    const Case cases[] = {
+        {"a gap in the area", [](Table& t) { t.destination[100].sector += 1; },
+         "destination files follow each other without gaps from sector 0"},
+        {"an empty file", [](Table& t) { t.destination[7].sectors = 0; }, "destination files are at least one sector long"},
+        {"the last row dropped", [](Table& t) { t.destination.pop_back(); }, "the last destination row is"},
+        {"an example row moved", [](Table& t) { t.row(t.source, "vpackj/v00000.afs").sector = 1; },
+         "source row vpackj/v00000.afs is at sector 1, not 0"},
+        {"sectors not raised after the extra file", [](Table& t) { t.source[t.extra() + 1].sector -= 14; },
+         "14 higher after the extra file"},
+        {"a second extra file", [](Table& t) { t.source.insert(t.source.begin() + 5, {"menu/extra.tm2", 0, 0}); },
+         "holds 2 files that are not in the destination order"},
+        {"the extra file first", [](Table& t) { std::rotate(t.source.begin(), t.source.begin() + t.extra(), t.source.begin() + t.extra() + 1); },
+         "comes first"},
+        {"a destination row missing in the source",
+         [](Table& t) { t.source.erase(t.source.begin() + 2); }, "lacks the destination rows in order"},
+        {"a name that differs in case",
+         [](Table& t) { t.row(t.source, "vpackj/v07000.afs").name = t.name("vpackj/V07000.afs"); },
+         "vpackj/v07000.afs has no source row"},
+        {"a name twice", [](Table& t) { t.destination[9].name = t.destination[8].name; }, "destination names are unique"},
+        {"a row read past the limit", [](Table& t) { t.row(t.source, "saves/kunai/obj.knb").sector = 1000000; },
+         "every read of the name table ends inside the European image: saves/kunai/obj.knb"},
     };
-    for (const Row& row : known) {
-        const NameTableEntry* entry = find(row.destination ? kVelmoraNameTable.destination : kVelmoraNameTable.source,
-                                           row.name);
-        ASSERT_NE(entry, nullptr) << row.name;
-        EXPECT_EQ(entry->sector, row.sector) << row.name;
-        if (row.destination) {
-            EXPECT_EQ(entry->sectors, row.sectors) << row.name;
-        }
-    }
-    EXPECT_STREQ(rows(kVelmoraNameTable.destination).back()->name, "saves/kunai/obj.knb");
-}
-
-TEST(VelmoraNameTable, SourceHoldsTheDestinationInOrderAndOneFileMoreAfterWhichSectorsAre14Higher) {
-    const auto destination = rows(kVelmoraNameTable.destination);
-    const auto source = rows(kVelmoraNameTable.source);
-    ASSERT_EQ(source.size(), 3553u);
-    int extras = 0;
-    size_t next = 0;  // the destination row that the next source row should be
-    for (const NameTableEntry* entry : source) {
-        if (next < destination.size() && strcmp(entry->name, destination[next]->name) == 0) {
-            EXPECT_EQ(entry->sector, destination[next]->sector + (extras ? kExtraSectors : 0)) << entry->name;
-            ++next;
-            continue;
-        }
-        // The one file the US layout lacks: no destination row names it, and it fills the 14 sectors.
-        ++extras;
-        EXPECT_EQ(find(kVelmoraNameTable.destination, entry->name), nullptr) << entry->name;
-        ASSERT_GT(next, 0u) << "the extra file comes first";
-        EXPECT_EQ(entry->sector, destination[next - 1]->sector + destination[next - 1]->sectors) << entry->name;
-    }
-    EXPECT_EQ(next, destination.size());
-    EXPECT_EQ(extras, 1);
-}
-
-TEST(VelmoraNameTable, NamesAreUniqueInEachList) {
-    for (const NameTableEntry* list : {kVelmoraNameTable.destination, kVelmoraNameTable.source}) {
-        std::set<std::string> seen;
-        for (const NameTableEntry* entry : rows(list)) EXPECT_TRUE(seen.insert(entry->name).second) << entry->name;
+    for (const Case& c : cases) {
+        Table table;
+        c.change(table);
+        EXPECT_TRUE(tells(table.brokenFacts(), c.told)) << c.breakage;
     }
 }
 
