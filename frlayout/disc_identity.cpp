@@ -17,8 +17,9 @@
 namespace {
 
 bool bytesAt(const std::string& path, uint32_t offset, const void* expected, uint32_t count) {
-    int slot = kClosedSlot;
-    return imageBytesEqual(&slot, path.c_str(), offset, expected, count);
+    FileImageSource image(path.c_str());
+    std::vector<unsigned char> found(count);
+    return image.read(offset, found.data(), count) && memcmp(found.data(), expected, count) == 0;
 }
 
 bool holdsBootPath(const std::string& path, const ReleaseSignature& release) {

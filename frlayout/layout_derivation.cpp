@@ -245,45 +245,45 @@ void crossCheckSoundRun(const unsigned char* usRun, uint32_t usLength, const uns
                                            rows.offsets.size(), european.size(), first.c_str()));
 }
 
+// Keeps a rebuilt run in memory, for its stream headers to be looked at.
+class RunInMemory final : public ImageSink {
+public:
+    std::vector<unsigned char> bytes;
+    bool append(const unsigned char* data, uint32_t count) override {
+        bytes.insert(bytes.end(), data, data + count);
+        return true;
+    }
+};
+
 void proveSoundRun(const std::string& europeanPath, const SoundRunPlace& place, const SoundRows& rows,
                    const std::string& label, Findings& findings) {
     if (rows.offsets.empty()) return;
-    FILE* rebuilt = tmpfile();
-    if (!rebuilt) {
-        findings.problems.push_back(label + ": no temporary file for the rebuilt run");
-        return;
-    }
-    int sourceSlot = kClosedSlot;
-    unsigned char* buffer = nullptr;
-    uint32_t written = 0;
-    RebuildContext context{&sourceSlot, europeanPath.c_str(), &buffer, place.usLength, fileno(rebuilt), &written, 1,
-                           RebuildFailure::None};
+    FileImageSource european(europeanPath.c_str());
+    RunInMemory rebuilt;
+    RebuildContext context{european, rebuilt, place.usLength, 1};
     const SoundOffsetTable table{rows.offsets.data(), static_cast<uint32_t>(rows.offsets.size()), rows.end};
     const int done = copySoundRun(place.europeanOffset, place.europeanLength, table, context);
     if (!done) {
         // Every slot before the one that failed was written whole.
-        const auto at = std::find(rows.offsets.begin(), rows.offsets.end(), static_cast<int32_t>(written));
+        const auto at = std::find(rows.offsets.begin(), rows.offsets.end(), static_cast<int32_t>(context.written));
         findings.problems.push_back(
             context.failure == RebuildFailure::BadStep
                 ? formatText("%s: the rebuild stops at stream %td: no header follows in the European run, or the slot "
                              "reaches past its end",
                              label.c_str(), at - rows.offsets.begin())
                 : label + ": the rebuild cannot read the European run or write the rebuilt one");
-        fclose(rebuilt);
         return;
     }
-    if (written != rows.end) {
+    if (context.written != rows.end) {
         findings.problems.push_back(formatText("%s: the rebuilt run is %" PRIu32 " bytes long, the US run %" PRIu32,
-                                               label.c_str(), written, rows.end));
+                                               label.c_str(), context.written, rows.end));
     }
     Told missing(findings.problems);
     for (size_t j = 0; j < rows.offsets.size(); ++j) {
-        unsigned char header[16] = {};
-        const bool read = fseek(rebuilt, rows.offsets[j], SEEK_SET) == 0 && fread(header, 1, sizeof header, rebuilt) == sizeof header;
-        if (!read || !isSoundStreamHeader(header)) {
+        const size_t offset = static_cast<size_t>(rows.offsets[j]);
+        if (offset + 16 > rebuilt.bytes.size() || !isSoundStreamHeader(rebuilt.bytes.data() + offset)) {
             missing.add(formatText("%s stream %zu: the rebuilt run holds no stream header at its offset %d", label.c_str(), j,
                                    rows.offsets[j]));
         }
     }
-    fclose(rebuilt);
 }

@@ -16,13 +16,9 @@ std::string runLabel(size_t run) {
 
 // Reads `length` bytes at `offset` of the image; false when the image ends first or cannot be read.
 bool readRun(const std::string& path, uint32_t offset, uint32_t length, std::vector<unsigned char>& bytes) {
-    int slot = kClosedSlot;
-    unsigned char* buffer = nullptr;
-    uint32_t got = 0;
-    if (!readImageRange(&slot, path.c_str(), &buffer, &got, length, offset)) return false;
-    bytes.assign(buffer, buffer + got);
-    free(buffer);
-    return got == length;
+    FileImageSource image(path.c_str());
+    bytes.resize(length);
+    return image.read(offset, bytes.data(), length);
 }
 
 // The tables in the form the rebuild and the fact checks take, pointing into `tables`.

@@ -25,15 +25,13 @@ public:
 
     bool open(const char* path, platform::FileAccess access, platform::FileCreation creation, bool sequential) {
         close();
-        handle = platform::openLibraryFile(path, access, creation, sequential);
+        platform::openFile(platform::systemPath(path).c_str(), access, creation, platform::FileSharing::Exclusive,
+                           sequential, handle);
         return isOpen();
     }
     bool isOpen() const { return handle != platform::kNoFile; }
     platform::FileHandle get() const { return handle; }
-    void close() {
-        platform::closeLibraryFile(handle);
-        handle = platform::kNoFile;
-    }
+    void close() { platform::closeFile(handle); }
 
 private:
     platform::FileHandle handle;
@@ -129,7 +127,7 @@ uint64_t FileBin::fileSize() {
         fail(FileError::OpenFailed, *this);
         return 0;
     }
-    if (!platform::libraryFileSize(file.get(), size)) {
+    if (!platform::fileSize(file.get(), size)) {
         fail(FileError::ReadFailed, *this);
         return 0;
     }
@@ -152,7 +150,7 @@ bool FileBin::readInto(uint64_t position, uint64_t length, bool appending) {
     OpenFile file(path.getText(), platform::FileAccess::Read, platform::FileCreation::OpenExisting, true);
     if (!file.isOpen()) return fail(FileError::OpenFailed, *this);
     uint64_t size = 0;
-    if (!platform::libraryFileSize(file.get(), size)) return fail(FileError::ReadFailed, *this);
+    if (!platform::fileSize(file.get(), size)) return fail(FileError::ReadFailed, *this);
     if (length == 0) {
         if (position >= size) return fail(FileError::ReadPositionTooHigh, *this);
         length = size - position;
@@ -164,10 +162,10 @@ bool FileBin::readInto(uint64_t position, uint64_t length, bool appending) {
     const uint32_t total = static_cast<uint32_t>(start + length);
     // No error code tells of memory: a block that cannot be had is a read that cannot be done.
     if (total >= capacity && !reallocateTo(total + 1)) return fail(FileError::ReadFailed, *this);
-    if (position != 0 && !platform::seekLibraryFile(file.get(), position)) {
+    if (position != 0 && !platform::seekFile(file.get(), position)) {
         return fail(FileError::ReadPositionTooHigh, *this);
     }
-    if (!platform::readLibraryFile(file.get(), data + start, static_cast<uint32_t>(length))) {
+    if (platform::readFile(file.get(), data + start, static_cast<uint32_t>(length)) != platform::FileError::None) {
         return fail(FileError::ReadFailed, *this);
     }
     Buffer::length = total;
@@ -195,11 +193,11 @@ bool FileBin::writeTo(const char* target, WriteMode mode, uint64_t position, uin
         }
     }
     if (mode == WriteMode::AtEnd) {
-        platform::seekLibraryFileEnd(file.get());  // whatever its outcome, as the write reports
-    } else if (position != 0 && !platform::seekLibraryFile(file.get(), position)) {
+        platform::seekFileEnd(file.get());  // whatever its outcome, as the write reports
+    } else if (position != 0 && !platform::seekFile(file.get(), position)) {
         return fail(FileError::WritePositionTooHigh, targetPath);
     }
-    if (length && !platform::writeLibraryFile(file.get(), data + offset, length)) {
+    if (length && platform::writeFile(file.get(), data + offset, length) != platform::FileError::None) {
         return fail(FileError::WriteFailed, targetPath);
     }
     return succeed();
@@ -257,8 +255,8 @@ bool FileBin::resizeFile(uint32_t size) {
     const String path = getPath();
     OpenFile file(path.getText(), platform::FileAccess::Write, platform::FileCreation::OpenExisting, false);
     if (!file.isOpen()) return fail(FileError::OpenFailed, *this);
-    if (!platform::seekLibraryFile(file.get(), size)) return fail(FileError::WritePositionTooHigh, *this);
-    if (!platform::setLibraryFileEnd(file.get())) return fail(FileError::ResizeFailed, *this);
+    if (!platform::seekFile(file.get(), size)) return fail(FileError::WritePositionTooHigh, *this);
+    if (!platform::setFileEnd(file.get())) return fail(FileError::ResizeFailed, *this);
     return succeed();
 }
 
@@ -287,18 +285,18 @@ bool FileBin::copyFile(const char* target) {
     if (!input.isOpen()) return fail(FileError::OpenFailed, *this);
 
     uint64_t size = 0;
-    bool transferred = platform::libraryFileSize(input.get(), size) && platform::seekLibraryFile(output.get(), 0) &&
-                       platform::setLibraryFileEnd(output.get());
+    bool transferred = platform::fileSize(input.get(), size) && platform::seekFile(output.get(), 0) &&
+                       platform::setFileEnd(output.get());
     if (transferred && copyBuffer.getCapacity() < CopyChunk) transferred = setExactBlock(copyBuffer, CopyChunk);
     bool writeFailed = false;
     uint8_t* chunk = const_cast<uint8_t*>(copyBuffer.getData());
     for (uint64_t done = 0; transferred && done < size;) {
         const uint32_t count = size - done < CopyChunk ? static_cast<uint32_t>(size - done) : CopyChunk;
-        if (!platform::readLibraryFile(input.get(), chunk, count)) {
+        if (platform::readFile(input.get(), chunk, count) != platform::FileError::None) {
             transferred = false;
             break;
         }
-        if (!platform::writeLibraryFile(output.get(), chunk, count)) {
+        if (platform::writeFile(output.get(), chunk, count) != platform::FileError::None) {
             transferred = false;
             writeFailed = true;
             break;
@@ -308,7 +306,7 @@ bool FileBin::copyFile(const char* target) {
     if (transferred) return succeed();
     input.close();
     output.close();
-    platform::removeLibraryFile(destinationPath);
+    platform::removeFile(platform::systemPath(destinationPath).c_str());
     return writeFailed ? fail(FileError::WriteFailed, destination) : fail(FileError::ReadFailed, *this);
 }
 
@@ -330,7 +328,7 @@ void createDirectories(const Dir& path) {
     Dir growing;
     for (uint32_t i = 0; i < directories.getComponentCount(); ++i) {
         growing += directories.getComponents(i, 1);
-        platform::makeLibraryDirectory(growing.getPath().getText());
+        platform::makeDirectory(platform::systemPath(growing.getPath().getText()).c_str());
     }
 }
 

@@ -1,6 +1,7 @@
 // Kestrin::FileBin's resumable walk of a directory tree, and the numbered choice of a file.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "kestrin/console.h"
 #include "kestrin/error.h"
@@ -12,6 +13,20 @@ namespace {
 
 // Characters of the current directory's text, terminator included.
 constexpr size_t kDirectoryTextSize = 1000;
+
+// The current directory as a full library path; false when it does not fit in `size` characters.
+bool currentLibraryDirectory(char* buffer, size_t size) {
+    char system[4096];
+    if (!platform::getCurrentDirectory(system, sizeof system)) return false;
+    const std::string path = platform::libraryPath(system);
+    if (path.size() + 1 > size) return false;
+    memcpy(buffer, path.c_str(), path.size() + 1);
+    return true;
+}
+
+bool enterLibraryDirectory(const char* path) {
+    return platform::setCurrentDirectory(platform::systemPath(path).c_str());
+}
 
 // The directory named by a full path from the system, kept a directory even when its own name
 // holds a dot ("C:\jeux\v1.2" is a directory, not the file "v1.2").
@@ -86,7 +101,7 @@ bool FileBin::nextEntry(platform::DirEntry& entry) {
         }
         --findDepth;
         searchDir--;
-        if (!platform::setCurrentLibraryDirectory(searchDir.getPath().getText())) {
+        if (!enterLibraryDirectory(searchDir.getPath().getText())) {
             resetSearch();
             return false;
         }
@@ -109,7 +124,7 @@ bool FileBin::enterDirectory(const platform::DirEntry& entry) {
     Dir child(searchDir);
     child += component;
     if (child.getComponentCount() != searchDir.getComponentCount() + 1) return false;
-    if (!platform::setCurrentLibraryDirectory(child.getPath().getText())) return false;
+    if (!enterLibraryDirectory(child.getPath().getText())) return false;
     ++findDepth;
     searchDir = child;
     findHandles[findDepth] = platform::kNoListing;
@@ -139,7 +154,7 @@ void FileBin::storeFoundPath(const platform::DirEntry& entry, PathMode mode, con
 
 bool FileBin::findNext(const char* extension, PathMode mode, const char* startDir) {
     char callerText[kDirectoryTextSize];
-    if (!platform::getCurrentLibraryDirectory(callerText, sizeof callerText)) {
+    if (!currentLibraryDirectory(callerText, sizeof callerText)) {
         clearError();  // a directory too deep to name: nothing can be found from it
         return false;
     }
@@ -147,9 +162,9 @@ bool FileBin::findNext(const char* extension, PathMode mode, const char* startDi
     Dir start = caller;
     if (startDir) {
         char startText[kDirectoryTextSize];
-        if (!platform::setCurrentLibraryDirectory(startDir) ||
-            !platform::getCurrentLibraryDirectory(startText, sizeof startText)) {
-            platform::setCurrentLibraryDirectory(callerText);
+        if (!enterLibraryDirectory(startDir) ||
+            !currentLibraryDirectory(startText, sizeof startText)) {
+            enterLibraryDirectory(callerText);
             setFileError(FileError::DirNotFound, Dir(startDir));
             return false;
         }
@@ -161,7 +176,7 @@ bool FileBin::findNext(const char* extension, PathMode mode, const char* startDi
     }
 
     bool found = false;
-    if (platform::setCurrentLibraryDirectory(searchDir.getPath().getText())) {
+    if (enterLibraryDirectory(searchDir.getPath().getText())) {
         platform::DirEntry entry;
         while (nextEntry(entry)) {
             if (isDotEntry(entry.name)) continue;
@@ -177,7 +192,7 @@ bool FileBin::findNext(const char* extension, PathMode mode, const char* startDi
     } else {
         resetSearch();  // the directory the walk stopped in has gone: start over next time
     }
-    platform::setCurrentLibraryDirectory(callerText);
+    enterLibraryDirectory(callerText);
     clearError();
     return found;
 }

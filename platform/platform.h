@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace platform {
 
@@ -42,34 +43,116 @@ uint64_t currentDirectoryIdentity();
 bool getCurrentDirectory(char* buffer, size_t size);
 bool setCurrentDirectory(const char* path);
 
-// ---- Image access: low-level descriptors -------------------------------------------------------
+// ---- Files -------------------------------------------------------------------------------------
+//
+// One model for every file the programs open: a handle, and one error model for what can fail.
 
-// Opens read-only in binary mode; -1 on failure.
-int openForReadingRaw(const char* path);
-// Creates or truncates, write-only, binary, permission bits 0700; -1 on failure.
-int createForWritingRaw(const char* path);
-void closeDescriptor(int descriptor);
-// Full 64-bit length of the open file; -1 on failure.
-int64_t descriptorLength(int descriptor);
-// Moves the position by a signed distance from the current one; the new position or -1.
-int64_t seekFromCurrent(int descriptor, int32_t distance);
-// Reads exactly `size` bytes unless the file ends first; the count read, or -1 on failure.
-int64_t readFully(int descriptor, void* buffer, uint32_t size);
-// Writes all `size` bytes; false on any failure (a full disk included).
-bool writeFully(int descriptor, const void* buffer, uint32_t size);
-// Removes a file; false when it could not be removed (missing, or held open on Windows).
-bool removeFile(const char* path);
-bool fileExists(const char* path);
+// Why a file operation failed; None when it did not.
+enum class FileError {
+    None,
+    Missing,    // no such file, or a folder on its path is missing
+    Busy,       // held by another program (Windows sharing, or a lock on POSIX)
+    Denied,     // the account may not, or the volume is read-only
+    NoSpace,    // the volume is full (or the file may grow no further)
+    NotAFile,   // a folder, a pipe or a device: nothing a program reads as a disc image
+    Other,
+};
+
+using FileHandle = intptr_t;
+constexpr FileHandle kNoFile = -1;
+
+enum class FileAccess { Read, Write };
+enum class FileCreation {
+    OpenExisting,  // the open fails when the file is missing
+    OpenOrCreate,  // contents kept; created empty when missing
+    Truncate,      // emptied; created empty when missing
+};
+enum class FileSharing {
+    // Other programs may open the file too. On POSIX the open takes an advisory lock where it can
+    // (shared for reading, exclusive for writing), so that Exclusive opens elsewhere fail meanwhile,
+    // as Windows sharing makes them fail.
+    Shared,
+    // No other opener while it is open, and an open that meets a file held elsewhere fails (Busy):
+    // on Windows by the sharing mode, on POSIX by an exclusive flock taken without waiting. A
+    // Truncate open empties the file only once it holds it.
+    Exclusive,
+};
+
+// Opens a regular file; anything else fails with NotAFile, and never waits (a pipe named like an
+// image does not hang the open). `sequential` asks for read-ahead suited to a front-to-back pass.
+// Binary: no byte is translated. On failure `file` is kNoFile.
+FileError openFile(const char* path, FileAccess access, FileCreation creation, FileSharing sharing, bool sequential,
+                   FileHandle& file);
+// Closes the file, if one is open, and sets `file` to kNoFile.
+void closeFile(FileHandle& file);
+// The file's 64-bit size; false on failure.
+bool fileSize(FileHandle file, uint64_t& size);
+// Moves the position to `position` bytes from the start (past the end is allowed).
+bool seekFile(FileHandle file, uint64_t position);
+bool seekFileEnd(FileHandle file);
+// Reads exactly `size` bytes; a file that ends first is a failure (Other).
+FileError readFile(FileHandle file, void* buffer, uint32_t size);
+// Writes all `size` bytes.
+FileError writeFile(FileHandle file, const void* buffer, uint32_t size);
+// Makes the current position the end of the file, shortening or lengthening it.
+bool setFileEnd(FileHandle file);
+// Removes a file (never a folder). Missing when there was none; Busy or Denied while another
+// program holds it on Windows.
+FileError removeFile(const char* path);
+// Creates one folder; false when it exists already or cannot be made.
+bool makeDirectory(const char* path);
+// The bytes this account may still write on the volume that holds `folder`; false when unknown.
+bool freeSpace(const char* folder, uint64_t& bytes);
 
 // ---- Processes and time ------------------------------------------------------------------------
 
-// Hands a command line of the form `start /b PROGRAM ARGUMENTS` to the command processor. The
-// line is the format with each "%s" replaced by the next of `arguments`. On POSIX no shell is
-// involved: the format alone is split into words and the arguments are substituted inside them,
-// so no argument is ever read as a command; "xdelta.exe" stands for ./xdelta3 or xdelta3 on the
-// search path. Returns at once, without waiting for the program.
-void runInBackground(const char* format, const char* const* arguments, int argumentCount);
+// One word of the decoder's command line. On Windows a quoted word is written between double
+// quotes; on POSIX every word reaches the decoder as it is, since no shell is involved.
+struct DecoderArgument {
+    const char* text;
+    bool quoted;
+};
+
+// A program the run started and can follow; kNoProcess when it cannot.
+using Process = intptr_t;
+constexpr Process kNoProcess = 0;
+
+// Starts the delta decoder in the background, in `folder`, and returns at once. On Windows the
+// command processor runs "start /b xdelta.exe" and the arguments, with `folder` current, so that
+// xdelta.exe is looked for there first and then on the search path; the decoder then shares the
+// console and cannot be followed (kNoProcess). On POSIX ./xdelta3 in `folder`, or else xdelta3 on
+// the search path, is run directly with `folder` as its current directory, and its process is
+// returned.
+Process startDecoder(const DecoderArgument* arguments, int argumentCount, const char* folder);
+// Whether the process has ended; one that has is reaped and `process` becomes kNoProcess. A
+// process that cannot be followed counts as ended.
+bool processEnded(Process& process);
+// Stops the process if it still runs and reaps it; `process` becomes kNoProcess.
+void stopProcess(Process& process);
 void sleepMilliseconds(unsigned milliseconds);
+
+// ---- Interruption ------------------------------------------------------------------------------
+
+enum class Interruption {
+    None,
+    FromConsole,  // Ctrl-C or Ctrl-Break (SIGINT): the player is at the console
+    Ended,        // the console was closed or the session ends (SIGHUP), or the program was told to end (SIGTERM)
+};
+
+// From now on an interruption no longer ends the program at once: it is only noted (the POSIX
+// signal handlers set a flag and nothing else), and the run, which looks at interruption() between
+// its steps, removes what it wrote and ends. A signal ignored when the program started stays
+// ignored. On Windows a first Ctrl-C is passed on to the console's programs as a Ctrl-Break, the
+// one console event that a decoder started by "start /b" does not ignore.
+void catchInterruptions();
+// What interrupted the run since catchInterruptions(); None when nothing did.
+Interruption interruption();
+inline bool interrupted() {
+    return interruption() != Interruption::None;
+}
+// Interruptions end the program at once again: nothing is left to clean up. On Windows a console
+// being closed has waited for this call (a few seconds at most) before the system ends the program.
+void releaseInterruptions();
 
 // ---- Console -----------------------------------------------------------------------------------
 
@@ -96,58 +179,23 @@ int readConsoleChar();
 }  // namespace platform
 
 // ================================================================================================
-// Library files and directories (Kestrin::FileBin and its search).
+// Library paths (Kestrin::FileBin and its search).
 //
 // The library names files with Windows-style paths: backslash separators, a drive as the first
 // component of a full path ("C:\jeux\image.iso"). On Windows these are the system's paths as they
-// are. On POSIX the functions below turn them into the system's: backslashes become slashes, and
-// a first component "Z:" stands for the root, as Wine names it ("Z:\home\x" is "/home/x"); a path
-// without it is relative to the current directory. Paths handed in by a user in the system's own
-// spelling ("/home/x", "sub/dir") pass unchanged.
+// are. On POSIX they are turned into the system's: backslashes become slashes, and a first
+// component "Z:" stands for the root, as Wine names it ("Z:\home\x" is "/home/x"); a path without
+// it is relative to the current directory. Paths handed in by a user in the system's own spelling
+// ("/home/x", "sub/dir") pass unchanged. The library then works through the calls above.
 // ================================================================================================
 namespace platform {
 
 // The drive component under which POSIX full paths appear in library paths.
 constexpr const char* kLibraryRootDrive = "Z:";
 
-// An open library file; kNoFile when none.
-using FileHandle = intptr_t;
-constexpr FileHandle kNoFile = -1;
-
-enum class FileAccess { Read, Write };
-enum class FileCreation {
-    OpenExisting,  // the open fails when the file is missing
-    OpenOrCreate,  // contents kept; created empty when missing
-    Truncate,      // emptied; created empty when missing
-};
-
-// Opens a file exclusively: while it is open no other opener may have it, and an open that meets
-// a file held elsewhere fails. On Windows through the sharing mode of CreateFileA (none); on POSIX
-// through an exclusive flock taken, without waiting, by every open of this function (a file held
-// by another open, in this process or in another program that takes flock locks, cannot be
-// locked), and a Truncate open empties the file only once it holds the lock. `sequential` asks the
-// system for read-ahead suited to a front-to-back pass. kNoFile on failure.
-FileHandle openLibraryFile(const char* libraryPath, FileAccess access, FileCreation creation, bool sequential);
-void closeLibraryFile(FileHandle file);
-// The file's 64-bit size; false on failure.
-bool libraryFileSize(FileHandle file, uint64_t& size);
-// Moves the file position to `position` bytes from the start (past the end is allowed).
-bool seekLibraryFile(FileHandle file, uint64_t position);
-bool seekLibraryFileEnd(FileHandle file);
-// Reads exactly `size` bytes; false on failure or when the file ends first.
-bool readLibraryFile(FileHandle file, void* buffer, uint32_t size);
-// Writes all `size` bytes; false on any failure.
-bool writeLibraryFile(FileHandle file, const void* buffer, uint32_t size);
-// Makes the current position the end of the file, shortening or lengthening it.
-bool setLibraryFileEnd(FileHandle file);
-// Removes a file; false when it could not be removed.
-bool removeLibraryFile(const char* libraryPath);
-// Creates one directory; false when it exists already or cannot be made.
-bool makeLibraryDirectory(const char* libraryPath);
-
-// The current directory as a full library path (without a trailing separator, except at a root);
-// false when it does not fit in `size` characters with the terminator.
-bool getCurrentLibraryDirectory(char* buffer, size_t size);
-bool setCurrentLibraryDirectory(const char* libraryPath);
+// The system's spelling of a library path.
+std::string systemPath(const char* libraryPath);
+// The library's spelling of a full system path ("/home/x" is "Z:\home\x", "/" is "Z:\").
+std::string libraryPath(const char* systemPath);
 
 }  // namespace platform

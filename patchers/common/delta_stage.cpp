@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "patchers/common/console.h"
-#include "patchers/common/image_access.h"
 #include "platform/platform.h"
 
 namespace {
@@ -15,23 +14,30 @@ constexpr int kOpenAttempts = 500;
 constexpr int kStallPolls = 500;
 constexpr int kRemoveAttempts = 50;
 constexpr unsigned kRemoveRetryMilliseconds = 100;
+// A decoder that has written its whole output ends at once; one that does not is stopped.
+constexpr int kEndPolls = 500;
 
-bool waitForOutput(const char* outputPath, int* slot) {
+// Opens the output once it has appeared; false when it never did or the run was interrupted.
+bool waitForOutput(const char* outputPath, platform::FileHandle& output) {
     for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
         platform::sleepMilliseconds(kPollMilliseconds);
-        openForReading(slot, outputPath);
-        if (*slot >= 0) return true;
+        if (platform::interrupted()) return false;
+        if (platform::openFile(outputPath, platform::FileAccess::Read, platform::FileCreation::OpenExisting,
+                               platform::FileSharing::Shared, false, output) == platform::FileError::None) {
+            return true;
+        }
     }
     return false;
 }
 
-// Follows the output until it reaches the expected size (true) or stalls (false).
-bool followOutput(const DeltaStage& stage, const int* slot) {
+// Follows the output until it reaches the expected size (true), stalls or the run is interrupted.
+bool followOutput(const DeltaStage& stage, platform::FileHandle output) {
     int64_t lastSize = -1;  // the first reading always counts as a change
     int stalls = 0;
     char lastShown[32] = "";
-    for (;;) {
-        const int64_t size = slotLength(slot);
+    while (!platform::interrupted()) {
+        uint64_t length = 0;
+        const int64_t size = platform::fileSize(output, length) ? static_cast<int64_t>(length) : -1;
         if (size == lastSize) {
             platform::sleepMilliseconds(kPollMilliseconds);
             if (++stalls >= kStallPolls) return false;
@@ -49,26 +55,44 @@ bool followOutput(const DeltaStage& stage, const int* slot) {
         strcpy(lastShown, text);
         if (size == static_cast<int64_t>(stage.expectedSize)) return true;
     }
+    return false;
+}
+
+// Gives a decoder that has written its output time to end on its own; one that does not is stopped.
+void awaitDecoder(platform::Process& decoder) {
+    for (int poll = 0; poll < kEndPolls && !platform::processEnded(decoder); ++poll) {
+        platform::sleepMilliseconds(kPollMilliseconds);
+    }
+    platform::stopProcess(decoder);
 }
 
 }  // namespace
 
-bool runDeltaStage(const DeltaStage& stage, int* slot) {
+StageOutcome runDeltaStage(const DeltaStage& stage) {
     // An old output that stays (held open by another program, or not a file at all) would be
     // measured in place of the decoder's and, at its full size, pass for success: the stage fails.
-    if (!removeWhenReleased(stage.outputPath)) {
-        closeSlot(slot);
-        return false;
+    if (!removeWhenReleased(stage.output)) return StageOutcome::Failed;
+    const platform::DecoderArgument arguments[] = {
+        {"-d", false}, {"-fs", false}, {stage.source, true}, stage.delta, {stage.output, true}};
+    platform::Process decoder = platform::startDecoder(arguments, 5, stage.folder);
+    platform::FileHandle output = platform::kNoFile;
+    const bool done = waitForOutput(stage.output, output) && followOutput(stage, output);
+    platform::closeFile(output);
+    if (done) {
+        awaitDecoder(decoder);
+        return StageOutcome::Done;
     }
-    platform::runInBackground(stage.commandFormat, stage.arguments, stage.argumentCount);
-    const bool done = waitForOutput(stage.outputPath, slot) && followOutput(stage, slot);
-    closeSlot(slot);
-    return done;
+    // Stopped before it writes on, into an output that the run is about to remove.
+    platform::stopProcess(decoder);
+    return platform::interrupted() ? StageOutcome::Interrupted : StageOutcome::Failed;
 }
 
 bool removeWhenReleased(const char* path) {
     for (int attempt = 0; attempt < kRemoveAttempts; ++attempt) {
-        if (platform::removeFile(path) || !platform::fileExists(path)) return true;
+        const platform::FileError error = platform::removeFile(path);
+        if (error == platform::FileError::None || error == platform::FileError::Missing) return true;
+        // Only a file that another program holds may come free by waiting.
+        if (error != platform::FileError::Busy && error != platform::FileError::Denied) return false;
         platform::sleepMilliseconds(kRemoveRetryMilliseconds);
     }
     return false;

@@ -1,30 +1,63 @@
-// Descriptor-level access to disc images: open, create, and read a byte range into a new buffer.
+// Disc images as recognition and the rebuild see them: a source read by byte ranges, a sink appended to.
 #pragma once
 
 #include <cstdint>
 
-// A descriptor slot holds an open descriptor or -1.
-constexpr int kClosedSlot = -1;
+#include "platform/platform.h"
 
-// Opens `path` read-only in binary mode and stores the descriptor, or -1, in `slot`.
-void openForReading(int* slot, const char* path);
-// Creates or truncates `path` for writing (binary, permission bits 0700); descriptor or -1 in `slot`.
-void createForWriting(int* slot, const char* path);
-// Closes the descriptor in `slot`, if any, and marks the slot closed.
-void closeSlot(int* slot);
+// An image read by byte ranges: the player's image held open once, or bytes in memory in a test.
+class ImageSource {
+public:
+    virtual ~ImageSource() = default;
+    // The image's full 64-bit length.
+    virtual uint64_t size() const = 0;
+    // Reads exactly `count` bytes from `offset` into `buffer`; false when they cannot all be read
+    // (the image ending first included).
+    virtual bool read(uint64_t offset, unsigned char* buffer, uint32_t count) = 0;
+};
 
-// Full 64-bit length of the file open in `slot`; -1 when it cannot be taken.
-int64_t slotLength(const int* slot);
+// Where a rebuild appends: the temporary image, or memory in a test.
+class ImageSink {
+public:
+    virtual ~ImageSink() = default;
+    // Appends all `count` bytes; false when they cannot all be written.
+    virtual bool append(const unsigned char* bytes, uint32_t count) = 0;
+};
 
-// Reads `size` bytes from byte `offset` of the file (opening `path` when the slot is closed; an
-// open slot must be positioned at the start of the file) into a buffer allocated with malloc,
-// stored in `*bufferSlot`, its length in `*length` (cut at the end of the file). The descriptor is
-// closed and the slot set to -1 in every case. Returns 1, or 0 with `*bufferSlot` null when the
-// file cannot be opened, the buffer cannot be allocated, or the bytes cannot be read.
-// `why`, when given, receives the reason of a failure.
-enum class ImageReadFailure { None, Open, Allocation, Read };
-int readImageRange(int* slot, const char* path, unsigned char** bufferSlot, uint32_t* length, uint32_t size,
-                   uint32_t offset, ImageReadFailure* why = nullptr);
+// An image file opened once for reading, shared with other readers, and closed with the object.
+class FileImageSource final : public ImageSource {
+public:
+    FileImageSource() = default;
+    explicit FileImageSource(const char* path) { open(path); }
+    ~FileImageSource() override { close(); }
+    FileImageSource(const FileImageSource&) = delete;
+    FileImageSource& operator=(const FileImageSource&) = delete;
 
-// Whether the `count` bytes at `offset` of the image equal `expected`; closes the slot.
-bool imageBytesEqual(int* slot, const char* path, uint32_t offset, const void* expected, uint32_t count);
+    // Opens `path` in place of any image held before; the reason when it cannot be opened.
+    platform::FileError open(const char* path);
+    void close();
+    bool isOpen() const { return file_ != platform::kNoFile; }
+
+    uint64_t size() const override { return size_; }
+    bool read(uint64_t offset, unsigned char* buffer, uint32_t count) override;
+
+private:
+    platform::FileHandle file_ = platform::kNoFile;
+    uint64_t size_ = 0;
+};
+
+// A file created (or emptied) for the rebuild to append to, closed with the object.
+class FileImageSink final : public ImageSink {
+public:
+    explicit FileImageSink(const char* path);
+    ~FileImageSink() override { close(); }
+    FileImageSink(const FileImageSink&) = delete;
+    FileImageSink& operator=(const FileImageSink&) = delete;
+
+    bool isOpen() const { return file_ != platform::kNoFile; }
+    void close();
+    bool append(const unsigned char* bytes, uint32_t count) override;
+
+private:
+    platform::FileHandle file_ = platform::kNoFile;
+};

@@ -5,13 +5,11 @@
 #include <cstring>
 
 #include "patchers/common/console.h"
-#include "patchers/common/image_access.h"
-#include "platform/platform.h"
 
 namespace {
 
 void reportRebuildProgress(const RebuildContext& context) {
-    const long double share = static_cast<long double>(*context.written) / context.progressTotal * 100;
+    const long double share = static_cast<long double>(context.written) / context.progressTotal * 100;
     printProgress(static_cast<double>(share / context.stageDivisor));
 }
 
@@ -20,23 +18,23 @@ int fail(RebuildContext& context, RebuildFailure failure) {
     return 0;
 }
 
-// Reads a range of the source into a new buffer in the buffer slot; 0 with the failure set.
-int readSource(uint32_t offset, uint32_t size, uint32_t* length, RebuildContext& context) {
-    ImageReadFailure why;
-    if (readImageRange(context.sourceSlot, context.sourcePath, context.bufferSlot, length, size, offset, &why)) return 1;
-    if (why == ImageReadFailure::Open) return fail(context, RebuildFailure::OpenSource);
-    if (why == ImageReadFailure::Allocation) return fail(context, RebuildFailure::Allocation);
-    return fail(context, RebuildFailure::ReadSource);
-}
+// A buffer of `size` bytes (at least one), released with the object.
+class Block {
+public:
+    explicit Block(uint32_t size, bool zeroed = false)
+        : bytes_(static_cast<unsigned char*>(zeroed ? calloc(size ? size : 1, 1) : malloc(size ? size : 1))) {}
+    ~Block() { free(bytes_); }
+    Block(const Block&) = delete;
+    Block& operator=(const Block&) = delete;
+    unsigned char* get() const { return bytes_; }
 
-void releaseBuffer(RebuildContext& context) {
-    free(*context.bufferSlot);
-    *context.bufferSlot = nullptr;
-}
+private:
+    unsigned char* bytes_;
+};
 
 int append(const unsigned char* bytes, uint32_t count, RebuildContext& context) {
-    if (!platform::writeFully(context.target, bytes, count)) return fail(context, RebuildFailure::WriteTarget);
-    *context.written += count;
+    if (!context.target.append(bytes, count)) return fail(context, RebuildFailure::WriteTarget);
+    context.written += count;
     reportRebuildProgress(context);
     return 1;
 }
@@ -58,24 +56,20 @@ const NameTableEntry* findSource(const NameTable& table, const char* name) {
 int copyImageRange(uint32_t start, uint32_t length, RebuildContext& context) {
     const uint64_t end = static_cast<uint64_t>(start) + length;
     for (uint64_t offset = start; offset < end; offset += kCopyChunk) {
-        const uint32_t wanted = static_cast<uint32_t>(end - offset < kCopyChunk ? end - offset : kCopyChunk);
-        uint32_t got = 0;
-        if (!readSource(static_cast<uint32_t>(offset), wanted, &got, context)) return 0;
+        const uint32_t count = static_cast<uint32_t>(end - offset < kCopyChunk ? end - offset : kCopyChunk);
+        Block chunk(count);
+        if (!chunk.get()) return fail(context, RebuildFailure::Allocation);
         // A source that ends early would leave the target short: stop rather than shift the layout.
-        const int appended =
-            got == wanted ? append(*context.bufferSlot, got, context) : fail(context, RebuildFailure::ReadSource);
-        releaseBuffer(context);
-        if (!appended) return 0;
+        if (!context.source.read(offset, chunk.get(), count)) return fail(context, RebuildFailure::ReadSource);
+        if (!append(chunk.get(), count, context)) return 0;
     }
     return 1;
 }
 
 int writeZeros(uint32_t size, RebuildContext& context) {
-    unsigned char* zeros = static_cast<unsigned char*>(calloc(size ? size : 1, 1));
-    if (!zeros) return fail(context, RebuildFailure::Allocation);
-    const int appended = append(zeros, size, context);
-    free(zeros);
-    return appended;
+    Block zeros(size, true);
+    if (!zeros.get()) return fail(context, RebuildFailure::Allocation);
+    return append(zeros.get(), size, context);
 }
 
 int copyByNameTable(uint32_t baseSector, const NameTable& table, RebuildContext& context) {
@@ -113,40 +107,33 @@ uint32_t nextSoundStream(const unsigned char* run, uint32_t size, uint32_t posit
 }
 
 int copySoundRun(uint32_t start, uint32_t length, const SoundOffsetTable& offsets, RebuildContext& context) {
-    uint32_t size = 0;
-    if (!readSource(start, length, &size, context)) return 0;
-    const unsigned char* run = *context.bufferSlot;
+    // The run is read whole; one cut short by the end of the image still serves the slots inside it.
+    const uint64_t available = context.source.size() > start ? context.source.size() - start : 0;
+    const uint32_t size = available < length ? static_cast<uint32_t>(available) : length;
+    Block buffer(size);
+    if (!buffer.get()) return fail(context, RebuildFailure::Allocation);
+    if (!context.source.read(start, buffer.get(), size)) return fail(context, RebuildFailure::ReadSource);
+    const unsigned char* run = buffer.get();
     uint32_t position = 0;
-    int result = 1;
     for (uint32_t j = 0; j < offsets.count; ++j) {
         const bool last = j + 1 == offsets.count;
         const uint32_t slot = static_cast<uint32_t>((last ? static_cast<int64_t>(offsets.end)
                                                           : static_cast<int64_t>(offsets.offsets[j + 1])) -
                                                     offsets.offsets[j]);
         // A slot that reaches past what was read would take bytes from outside the run.
-        if (slot > size || position > size - slot) {
-            result = fail(context, RebuildFailure::BadStep);
-            break;
-        }
-        if (!append(run + position, slot, context)) {
-            result = 0;
-            break;
-        }
+        if (slot > size || position > size - slot) return fail(context, RebuildFailure::BadStep);
+        if (!append(run + position, slot, context)) return 0;
         if (last) break;
         position = nextSoundStream(run, size, position);
-        if (position >= size) {
-            result = fail(context, RebuildFailure::BadStep);
-            break;
-        }
+        if (position >= size) return fail(context, RebuildFailure::BadStep);
     }
-    releaseBuffer(context);
-    return result;
+    return 1;
 }
 
 int runRebuildPlan(const RebuildPlan& plan, RebuildContext& context) {
     for (size_t i = 0; i < plan.count; ++i) {
         const RebuildStep& step = plan.steps[i];
-        const uint32_t before = *context.written;
+        const uint32_t before = context.written;
         int done = 0;
         switch (step.kind) {
         case StepKind::Zeros: done = writeZeros(step.written, context); break;
@@ -156,7 +143,13 @@ int runRebuildPlan(const RebuildPlan& plan, RebuildContext& context) {
         }
         if (!done) return 0;
         // Every step appends exactly its length: a table that disagrees would shift the layout.
-        if (*context.written - before != step.written) return fail(context, RebuildFailure::BadStep);
+        if (context.written - before != step.written) return fail(context, RebuildFailure::BadStep);
     }
     return 1;
+}
+
+uint64_t rebuiltSize(const RebuildPlan& plan) {
+    uint64_t size = 0;
+    for (size_t i = 0; i < plan.count; ++i) size += plan.steps[i].written;
+    return size;
 }

@@ -4,23 +4,23 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "patchers/common/image_access.h"
+
 constexpr uint32_t kSectorSize = 2048;
 // Range copies move at most this many bytes per read and write.
 constexpr uint32_t kCopyChunk = 20971520;
 
 // Why a rebuild stopped; the driver turns it into its message.
-enum class RebuildFailure { None, OpenSource, Allocation, ReadSource, WriteTarget, BadStep };
+enum class RebuildFailure { None, Allocation, ReadSource, WriteTarget, BadStep };
 
-// The values passed to every append primitive of one rebuild.
+// What every append primitive of one rebuild works with.
 struct RebuildContext {
-    int* sourceSlot;                  // the European image; closed between reads
-    const char* sourcePath;           // reopened for every read
-    unsigned char** bufferSlot;       // where each read leaves its buffer
+    ImageSource& source;              // the European image
+    ImageSink& target;                // the temporary image, appended to
     uint32_t progressTotal;           // the byte count that stands for 100 % of the rebuild
-    int target;                       // the temporary image, appended to
-    uint32_t* written;                // bytes appended so far
     uint8_t stageDivisor;             // stages of the whole run on the progress line
-    RebuildFailure failure;           // set by the primitive that stopped
+    uint32_t written = 0;             // bytes appended so far
+    RebuildFailure failure = RebuildFailure::None;  // set by the primitive that stopped
 };
 
 struct NameTableEntry {
@@ -41,7 +41,7 @@ struct SoundOffsetTable {
 };
 
 // Each primitive appends to the target, reports progress after every append, and returns 1; on a
-// failed open, allocation, read or write it stops at once, sets `failure` and returns 0.
+// failed allocation, read or write it stops at once, sets `failure` and returns 0.
 int copyImageRange(uint32_t start, uint32_t length, RebuildContext& context);
 int writeZeros(uint32_t size, RebuildContext& context);
 int copyByNameTable(uint32_t baseSector, const NameTable& table, RebuildContext& context);
@@ -73,3 +73,5 @@ struct RebuildPlan {
 
 // Runs the steps in order; 1 when all succeeded.
 int runRebuildPlan(const RebuildPlan& plan, RebuildContext& context);
+// The length of the image that the plan writes.
+uint64_t rebuiltSize(const RebuildPlan& plan);

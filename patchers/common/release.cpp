@@ -2,38 +2,46 @@
 #include "patchers/common/release.h"
 
 #include <cstring>
+#include <vector>
 
 #include "patchers/common/file_search.h"
-#include "patchers/common/image_access.h"
 #include "patchers/common/path_text.h"
 
 namespace {
 
-bool matches(int* slot, const char* path, const ReleaseSignature& signature) {
-    const uint32_t bootPathLength = static_cast<uint32_t>(strlen(signature.bootPath)) + 1;
-    if (!imageBytesEqual(slot, path, signature.bootPathOffset, signature.bootPath, bootPathLength)) return false;
-    if (signature.markerLength == 0) return true;
-    return imageBytesEqual(slot, path, signature.markerOffset, signature.marker, signature.markerLength);
+bool bytesAt(ImageSource& image, uint32_t offset, const void* expected, uint32_t count) {
+    std::vector<unsigned char> found(count);
+    return image.read(offset, found.data(), count) && memcmp(found.data(), expected, count) == 0;
 }
 
 }  // namespace
 
+int recogniseRelease(ImageSource& image, const ReleaseSignature* signatures, int signatureCount) {
+    for (int candidate = 0; candidate < signatureCount; ++candidate) {
+        const ReleaseSignature& signature = signatures[candidate];
+        // The full length counts: a 6.8 GiB file must not pass for a 2.6 GB image.
+        if (image.size() != signature.imageSize) continue;
+        const uint32_t bootPathLength = static_cast<uint32_t>(strlen(signature.bootPath)) + 1;
+        if (!bytesAt(image, signature.bootPathOffset, signature.bootPath, bootPathLength)) return -1;
+        if (signature.markerLength && !bytesAt(image, signature.markerOffset, signature.marker, signature.markerLength)) {
+            return -1;
+        }
+        return candidate;
+    }
+    return -1;
+}
+
 ImageSearch findDiscImage(const ReleaseSignature* signatures, int signatureCount, const char* startDirectory,
-                          char* imagePath, char* displayName, int& release) {
+                          char* imagePath, char* displayName, FileImageSource& image, int& release) {
     while (findNextFile(imagePath, "iso")) {
         makeDisplayName(imagePath, startDirectory, displayName);
-        int slot = kClosedSlot;
-        openForReading(&slot, imagePath);
-        if (slot < 0) return ImageSearch::CannotOpen;
-        // The full length counts: a 6.8 GiB file must not pass for a 2.6 GB image.
-        const int64_t length = slotLength(&slot);
-        for (int candidate = 0; candidate < signatureCount; ++candidate) {
-            if (length != static_cast<int64_t>(signatures[candidate].imageSize)) continue;
-            if (!matches(&slot, imagePath, signatures[candidate])) break;
-            release = candidate;
-            return ImageSearch::Found;
-        }
-        closeSlot(&slot);
+        const platform::FileError error = image.open(imagePath);
+        // A pipe or a device named like an image is no image: passed over like a folder.
+        if (error == platform::FileError::NotAFile) continue;
+        if (error != platform::FileError::None) return ImageSearch::CannotOpen;
+        release = recogniseRelease(image, signatures, signatureCount);
+        if (release >= 0) return ImageSearch::Found;
+        image.close();
     }
     return ImageSearch::NotFound;
 }

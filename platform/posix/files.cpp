@@ -1,78 +1,171 @@
-// Descriptor-level file access on POSIX systems.
+// Files on POSIX systems: descriptors, advisory locks for Windows-like sharing, library paths.
 #include "platform/platform.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
+#include <cstring>
 
 namespace platform {
+namespace {
 
-// Windows lets no program take an image for itself while we hold it open; here an advisory lock
-// tells the library's exclusive opens (the mode toggler's) the same. A lock held elsewhere does not
-// keep us from reading, as Windows read sharing would not.
-int openForReadingRaw(const char* path) {
-    const int descriptor = open(path, O_RDONLY | O_CLOEXEC);
-    if (descriptor >= 0) flock(descriptor, LOCK_SH | LOCK_NB);
-    return descriptor;
+FileError errorOf(int code) {
+    switch (code) {
+    case ENOENT:
+    case ENOTDIR:
+        return FileError::Missing;
+    case EWOULDBLOCK:
+    case EBUSY:
+    case ETXTBSY:
+        return FileError::Busy;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return FileError::Denied;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:  // a file-size limit refuses the write as a full disk would
+        return FileError::NoSpace;
+    case EISDIR:
+    case ENXIO:  // a pipe with no reader, a device without its hardware
+        return FileError::NotAFile;
+    default:
+        return FileError::Other;
+    }
 }
 
-int createForWritingRaw(const char* path) {
-    const int descriptor = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0700);
-    if (descriptor >= 0) flock(descriptor, LOCK_EX | LOCK_NB);
-    return descriptor;
+int descriptorOf(FileHandle file) {
+    return static_cast<int>(file);
 }
 
-void closeDescriptor(int descriptor) {
-    if (descriptor >= 0) close(descriptor);
+FileError failOpen(int descriptor, FileError error, FileHandle& file) {
+    close(descriptor);
+    file = kNoFile;
+    return error;
 }
 
-int64_t descriptorLength(int descriptor) {
+}  // namespace
+
+FileError openFile(const char* path, FileAccess access, FileCreation creation, FileSharing sharing, bool sequential,
+                   FileHandle& file) {
+    file = kNoFile;
+    // Never O_TRUNC here: a file held by another opener must not be emptied before the lock says
+    // so. O_NONBLOCK: opening a pipe or a device must not wait; regular files ignore the flag.
+    int flags = O_CLOEXEC | O_NONBLOCK | (access == FileAccess::Read ? O_RDONLY : O_WRONLY);
+    if (creation != FileCreation::OpenExisting) flags |= O_CREAT;
+    int descriptor;
+    do {
+        descriptor = open(path, flags, 0666);
+    } while (descriptor < 0 && errno == EINTR);
+    if (descriptor < 0) return errorOf(errno);
     struct stat info;
-    if (fstat(descriptor, &info) != 0) return -1;
-    return static_cast<int64_t>(info.st_size);
-}
-
-int64_t seekFromCurrent(int descriptor, int32_t distance) {
-    const off_t position = lseek(descriptor, static_cast<off_t>(distance), SEEK_CUR);
-    return position < 0 ? -1 : static_cast<int64_t>(position);
-}
-
-int64_t readFully(int descriptor, void* buffer, uint32_t size) {
-    char* bytes = static_cast<char*>(buffer);
-    uint32_t done = 0;
-    while (done < size) {
-        const ssize_t got = read(descriptor, bytes + done, size - done);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return -1;
-        if (got == 0) break;
-        done += static_cast<uint32_t>(got);
+    if (fstat(descriptor, &info) != 0) return failOpen(descriptor, errorOf(errno), file);
+    if (!S_ISREG(info.st_mode)) return failOpen(descriptor, FileError::NotAFile, file);
+    const int lock = access == FileAccess::Read && sharing == FileSharing::Shared ? LOCK_SH : LOCK_EX;
+    if (flock(descriptor, lock | LOCK_NB) != 0 && sharing == FileSharing::Exclusive) {
+        return failOpen(descriptor, FileError::Busy, file);
     }
-    return done;
+    if (creation == FileCreation::Truncate && ftruncate(descriptor, 0) != 0) {
+        return failOpen(descriptor, errorOf(errno), file);
+    }
+    fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+    if (sequential) posix_fadvise(descriptor, 0, 0, POSIX_FADV_SEQUENTIAL);
+    file = static_cast<FileHandle>(descriptor);
+    return FileError::None;
 }
 
-bool writeFully(int descriptor, const void* buffer, uint32_t size) {
-    const char* bytes = static_cast<const char*>(buffer);
-    uint32_t done = 0;
-    while (done < size) {
-        const ssize_t put = write(descriptor, bytes + done, size - done);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
-        done += static_cast<uint32_t>(put);
-    }
+void closeFile(FileHandle& file) {
+    if (file != kNoFile) close(descriptorOf(file));  // the lock goes with the descriptor
+    file = kNoFile;
+}
+
+bool fileSize(FileHandle file, uint64_t& size) {
+    struct stat info;
+    if (fstat(descriptorOf(file), &info) != 0) return false;
+    size = static_cast<uint64_t>(info.st_size);
     return true;
 }
 
-bool removeFile(const char* path) {
-    return remove(path) == 0;
+bool seekFile(FileHandle file, uint64_t position) {
+    if (position > static_cast<uint64_t>(INT64_MAX)) return false;
+    return lseek(descriptorOf(file), static_cast<off_t>(position), SEEK_SET) >= 0;
 }
 
-bool fileExists(const char* path) {
-    struct stat info;
-    return stat(path, &info) == 0;
+bool seekFileEnd(FileHandle file) {
+    return lseek(descriptorOf(file), 0, SEEK_END) >= 0;
+}
+
+FileError readFile(FileHandle file, void* buffer, uint32_t size) {
+    char* bytes = static_cast<char*>(buffer);
+    uint32_t done = 0;
+    while (done < size) {
+        const ssize_t got = read(descriptorOf(file), bytes + done, size - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return errorOf(errno);
+        if (got == 0) return FileError::Other;  // the file ends first
+        done += static_cast<uint32_t>(got);
+    }
+    return FileError::None;
+}
+
+FileError writeFile(FileHandle file, const void* buffer, uint32_t size) {
+    const char* bytes = static_cast<const char*>(buffer);
+    uint32_t done = 0;
+    while (done < size) {
+        const ssize_t put = write(descriptorOf(file), bytes + done, size - done);
+        if (put < 0 && errno == EINTR) continue;
+        if (put < 0) return errorOf(errno);
+        if (put == 0) return FileError::Other;
+        done += static_cast<uint32_t>(put);
+    }
+    return FileError::None;
+}
+
+bool setFileEnd(FileHandle file) {
+    const off_t position = lseek(descriptorOf(file), 0, SEEK_CUR);
+    return position >= 0 && ftruncate(descriptorOf(file), position) == 0;
+}
+
+FileError removeFile(const char* path) {
+    return unlink(path) == 0 ? FileError::None : errorOf(errno);
+}
+
+bool makeDirectory(const char* path) {
+    return mkdir(path, 0777) == 0;
+}
+
+bool freeSpace(const char* folder, uint64_t& bytes) {
+    struct statvfs volume;
+    if (statvfs(folder, &volume) != 0) return false;
+    bytes = static_cast<uint64_t>(volume.f_bavail) * volume.f_frsize;
+    return true;
+}
+
+std::string systemPath(const char* libraryPath) {
+    std::string path = libraryPath ? libraryPath : "";
+    const size_t driveLength = strlen(kLibraryRootDrive);
+    if (path.compare(0, driveLength, kLibraryRootDrive) == 0 &&
+        (path.size() == driveLength || path[driveLength] == '\\' || path[driveLength] == '/')) {
+        path.replace(0, driveLength, "");
+        if (path.empty()) path = "/";
+    }
+    for (char& c : path) {
+        if (c == '\\') c = '/';
+    }
+    return path;
+}
+
+std::string libraryPath(const char* systemPath) {
+    std::string path = kLibraryRootDrive;
+    path += systemPath[0] == '/' && systemPath[1] == '\0' ? "\\" : systemPath;
+    for (char& c : path) {
+        if (c == '/') c = '\\';
+    }
+    return path;
 }
 
 }  // namespace platform

@@ -1,91 +1,74 @@
-// The command processor's "start /b" on POSIX: the program runs in the background, no shell.
+// The decoder started in the background on POSIX: no shell, its process known and reaped.
 #include "platform/platform.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
-#include <string>
+#include <cerrno>
 #include <vector>
 
 namespace platform {
 namespace {
 
-// Splits a command-line format into words as the command processor does: spaces separate words
-// outside double quotes, and the quotes themselves are dropped. Each "%s" is replaced by the next
-// argument only after the split, so an argument can hold anything.
-std::vector<std::string> splitFormat(const char* format, const char* const* arguments, int argumentCount) {
-    std::vector<std::string> words;
-    std::string word;
-    bool inWord = false;
-    bool quoted = false;
-    int nextArgument = 0;
-    for (const char* at = format; *at; ++at) {
-        if (*at == '"') {
-            quoted = !quoted;
-            inWord = true;
-            continue;
-        }
-        if (*at == ' ' && !quoted) {
-            if (inWord) words.push_back(word);
-            word.clear();
-            inWord = false;
-            continue;
-        }
-        inWord = true;
-        if (at[0] == '%' && at[1] == 's') {
-            if (nextArgument < argumentCount) word += arguments[nextArgument++];
-            ++at;
-            continue;
-        }
-        word += *at;
-    }
-    if (inWord) words.push_back(word);
-    return words;
-}
+// What stands for "xdelta.exe": ./xdelta3 first, as the command processor looks in the current
+// directory first, then xdelta3 on the search path.
+const char kLocalDecoder[] = "./xdelta3";
+const char kDecoder[] = "xdelta3";
 
 bool isExecutable(const char* path) {
     struct stat info;
     return stat(path, &info) == 0 && S_ISREG(info.st_mode) && access(path, X_OK) == 0;
 }
 
-// The decoder named "xdelta.exe" on Windows: ./xdelta3 first, as the command processor looks in
-// the current directory first, then xdelta3 on the search path.
-std::string programFor(const std::string& name) {
-    if (name != "xdelta.exe") return name;
-    if (isExecutable("./xdelta3")) return "./xdelta3";
-    return "xdelta3";
+void reap(Process& process) {
+    while (waitpid(static_cast<pid_t>(process), nullptr, 0) < 0 && errno == EINTR) {
+    }
+    process = kNoProcess;
 }
 
 }  // namespace
 
-void runInBackground(const char* format, const char* const* arguments, int argumentCount) {
-    std::vector<std::string> words = splitFormat(format, arguments, argumentCount);
-    if (words.size() >= 2 && words[0] == "start" && words[1] == "/b") words.erase(words.begin(), words.begin() + 2);
-    if (words.empty()) return;
-    words[0] = programFor(words[0]);
-
+Process startDecoder(const DecoderArgument* arguments, int argumentCount, const char* folder) {
     std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(&word[0]);
+    argv.push_back(const_cast<char*>(kDecoder));
+    for (int i = 0; i < argumentCount; ++i) argv.push_back(const_cast<char*>(arguments[i].text));
     argv.push_back(nullptr);
 
-    // Two forks: the program belongs to no one once the middle process ends, so it is never left
-    // as a zombie of ours, and we wait only for the middle process, which ends at once.
-    const pid_t middle = fork();
-    if (middle < 0) return;
-    if (middle == 0) {
-        if (fork() == 0) {
-            const int nothing = open("/dev/null", O_RDONLY);
-            if (nothing >= 0) dup2(nothing, STDIN_FILENO);  // the key wait at the end stays ours
-            execvp(argv[0], argv.data());
-            _exit(127);
+    const pid_t child = fork();
+    if (child < 0) return kNoProcess;
+    if (child == 0) {
+        const int nothing = open("/dev/null", O_RDONLY);
+        if (nothing >= 0) dup2(nothing, STDIN_FILENO);  // the key wait at the end stays ours
+        if (chdir(folder) != 0) _exit(127);
+        if (isExecutable(kLocalDecoder)) {
+            argv[0] = const_cast<char*>(kLocalDecoder);
+            execv(kLocalDecoder, argv.data());
         }
-        _exit(0);
+        execvp(kDecoder, argv.data());
+        _exit(127);
     }
-    int status = 0;
-    waitpid(middle, &status, 0);
+    return static_cast<Process>(child);
+}
+
+bool processEnded(Process& process) {
+    if (process == kNoProcess) return true;
+    pid_t ended;
+    do {
+        ended = waitpid(static_cast<pid_t>(process), nullptr, WNOHANG);
+    } while (ended < 0 && errno == EINTR);
+    if (ended == 0) return false;
+    process = kNoProcess;
+    return true;
+}
+
+void stopProcess(Process& process) {
+    if (process == kNoProcess) return;
+    kill(static_cast<pid_t>(process), SIGTERM);  // harmless once it has ended on its own
+    reap(process);
 }
 
 void sleepMilliseconds(unsigned milliseconds) {

@@ -102,14 +102,12 @@ TEST(NameRows, RealImagesInTwoOrdersRebuildTheUsAreaByteForByte) {
     for (const NameRow& row : rows.source) source.push_back({row.name.c_str(), row.sector, 0});
     destination.push_back({"", 0, 0});
     source.push_back({"", 0, 0});
-    int sourceSlot = kClosedSlot, target = kClosedSlot;
-    createForWriting(&target, scratch.file("rebuilt.bin").c_str());
-    unsigned char* buffer = nullptr;
-    uint32_t written = 0;
+    FileImageSink target(scratch.file("rebuilt.bin").c_str());
     const std::string europeanPath = scratch.file("eu.iso");
-    RebuildContext context{&sourceSlot, europeanPath.c_str(), &buffer, area.sectors * 2048, target, &written, 1, RebuildFailure::None};
+    FileImageSource europeanImage(europeanPath.c_str());
+    RebuildContext context{europeanImage, target, area.sectors * 2048, 1};
     ASSERT_EQ(copyByNameTable(area.baseSector, NameTable{destination.data(), source.data()}, context), 1);
-    closeSlot(&target);
+    target.close();
     EXPECT_TRUE(bytesOf(scratch.file("rebuilt.bin"), 0, uint64_t{area.sectors} * 2048) ==
                 bytesOf(scratch.file("us.iso"), uint64_t{area.firstSector} * 2048, uint64_t{area.sectors} * 2048))
         << "the rebuilt area differs from the US one";

@@ -82,14 +82,12 @@ TEST(SoundRows, ReSpacedStreamsComeBackAtTheirUsOffsets) {
     EXPECT_EQ(findings.problems, std::vector<std::string>{});
 
     // Rebuilt with the derived table, the European run is the US run.
-    int sourceSlot = kClosedSlot, target = kClosedSlot;
-    createForWriting(&target, scratch.file("rebuilt.bin").c_str());
-    unsigned char* buffer = nullptr;
-    uint32_t written = 0;
-    RebuildContext context{&sourceSlot, image.c_str(), &buffer, place.usLength, target, &written, 1, RebuildFailure::None};
+    FileImageSink target(scratch.file("rebuilt.bin").c_str());
+    FileImageSource europeanImage(image.c_str());
+    RebuildContext context{europeanImage, target, place.usLength, 1};
     const SoundOffsetTable table{rows.offsets.data(), static_cast<uint32_t>(rows.offsets.size()), rows.end};
     ASSERT_EQ(copySoundRun(place.europeanOffset, place.europeanLength, table, context), 1);
-    closeSlot(&target);
+    target.close();
     const std::vector<unsigned char> rebuilt = scratch.read("rebuilt.bin");
     EXPECT_TRUE(std::string(rebuilt.begin(), rebuilt.end()) == us) << "the rebuilt run differs from the US run";
 }

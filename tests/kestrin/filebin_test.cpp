@@ -250,9 +250,10 @@ TEST_F(FileBinTest, CopyTargetsBackupAndFailures) {
 TEST_F(FileBinTest, AFileHeldByAnotherOpenerIsNeitherReadNorTouched) {
     scratch.write("held.iso", bytes("held content"));
     const std::string path = scratch.file("held.iso");
-    const platform::FileHandle holder =
-        platform::openLibraryFile(path.c_str(), platform::FileAccess::Read, platform::FileCreation::OpenExisting, false);
-    ASSERT_NE(holder, platform::kNoFile);
+    platform::FileHandle holder = platform::kNoFile;
+    ASSERT_EQ(platform::openFile(path.c_str(), platform::FileAccess::Read, platform::FileCreation::OpenExisting,
+                                 platform::FileSharing::Exclusive, false, holder),
+              platform::FileError::None);
     FileBin file = fileBin("held.iso", "XY");
     EXPECT_EQ(file.fileSize(), 0u);
     EXPECT_EQ(pendingCode(), 1u);
@@ -262,7 +263,7 @@ TEST_F(FileBinTest, AFileHeldByAnotherOpenerIsNeitherReadNorTouched) {
     EXPECT_EQ(pendingCode(), 1u);
     EXPECT_FALSE(file.resizeFile(0));
     EXPECT_FALSE(file.copy("elsewhere.iso"));
-    platform::closeLibraryFile(holder);
+    platform::closeFile(holder);
     EXPECT_EQ(text(scratch.read("held.iso")), "held content");
     EXPECT_EQ(file.fileSize(), 12u);
 }

@@ -6,7 +6,8 @@ import discimage
 import fixtures
 import messages
 import releases
-from harness import GiB, check, expect_files, expect_text, scenario
+from harness import (GiB, Interrupt, check, expect_files, expect_nothing_found, expect_text, file_reaches,
+                     long_start_folder, pipe_named, scenario)
 
 PROGRAM = "frpatch_elvane"
 
@@ -45,29 +46,32 @@ def us_in_subfolder(context):
           "the player's image changed")
 
 
-@scenario("elvane_decoys_skipped", disk=3 * GiB)
+@scenario("elvane_decoys_skipped", disk=0)
 def decoys_skipped(context):
-    """Images of the wrong size, or of the US size with another marker or boot path, are passed over."""
-    folder = context.scratch(3 * GiB)
-    facts = place_us(context, folder, "real", "elvane.iso")
-    source = os.path.join(context.fixture("elvane-us"), facts["image"])
-    wrong_marker = context.place(source, folder, "a", "marker.iso")
-    discimage.patch_bytes(wrong_marker, 14500752, b"\x82\x62\x82\x82")
-    wrong_boot = context.place(source, folder, "b", "boot.ISO")
-    discimage.patch_bytes(wrong_boot, 13093328, b"cdrom0:\\SLUS_603.28;1\0")
-    with open(os.path.join(folder, "small.iso"), "wb") as small:
-        small.write(b"\0" * 4096)
-    # A file as large as the US image plus 4 GiB: its low 32 bits alone would pass for the US size.
-    os.makedirs(os.path.join(folder, "c"))
-    huge = os.path.join(folder, "c", "huge.iso")
-    discimage.make_sparse(huge, facts["french_size"] + 4 * GiB, releases.identity_stamps(releases.ELVANE_US))
-    result = context.run(PROGRAM, folder)
-    image = context.display("real", "elvane.iso")
-    expect_text(result, messages.banner("Elvane") + messages.recognised(False, image) + messages.PATCHING
-                + messages.success(context.display("real", "elvane_patched.iso")) + messages.CLOSING,
-                context.runner.encoding)
-    expect_files(folder, ["real/elvane.iso", "real/elvane_patched.iso", "EV1_Patch_US-FR_1.xdelta", "a/marker.iso",
-                          "b/boot.ISO", "small.iso", "c/huge.iso"])
+    """Images of the wrong size, or of the US size with another marker or boot path, are no Elvane
+    image: each alone, the not-found text follows and nothing is written."""
+    source = os.path.join(context.fixture("elvane-us"), fixtures.facts(context.fixture("elvane-us"))["image"])
+
+    def us_image_with(offset, data):
+        def fill(folder):
+            discimage.patch_bytes(context.place(source, folder, "game.iso"), offset, data)
+        return fill
+
+    def small(folder):
+        with open(os.path.join(folder, "small.iso"), "wb") as image:
+            image.write(b"\0" * 4096)
+
+    def huge(folder):
+        # As large as the US image plus 4 GiB: its low 32 bits alone would pass for the US size.
+        discimage.make_sparse(os.path.join(folder, "huge.iso"), releases.ELVANE_US["size"] + 4 * GiB,
+                              releases.identity_stamps(releases.ELVANE_US))
+
+    expect_nothing_found(context, PROGRAM, [
+        ("another marker", us_image_with(14500752, b"\x82\x62\x82\x82")),
+        ("another boot path", us_image_with(13093328, b"cdrom0:\\SLUS_603.28;1\0")),
+        ("a small file", small),
+        ("the US size plus 4 GiB", huge),
+    ], messages.banner("Elvane") + messages.ELVANE_NOT_FOUND + messages.CLOSING)
 
 
 @scenario("elvane_delta_prefix_case", disk=3 * GiB)
@@ -84,13 +88,17 @@ def delta_prefix_case(context):
 
 @scenario("elvane_no_image", disk=0)
 def no_image(context):
-    folder = context.scratch(0)
-    with open(os.path.join(folder, "notes.txt"), "w") as notes:
-        notes.write("no disc here")
-    result = context.run(PROGRAM, folder, stdin=b"")
-    expect_text(result, messages.banner("Elvane") + messages.ELVANE_NOT_FOUND + messages.CLOSING,
-                context.runner.encoding)
-    check(result.returncode == 0, "exit status %d with standard input closed" % result.returncode)
+    """No image, a pipe named like one, or a start folder too long for the path buffers: the whole
+    not-found text, and an end with standard input closed."""
+    def notes(folder):
+        with open(os.path.join(folder, "notes.txt"), "w") as text:
+            text.write("no disc here")
+
+    expect_nothing_found(context, PROGRAM, [
+        ("no image", notes),
+        ("a pipe named like an image", pipe_named("game.iso")),
+        ("a start folder longer than 254 characters", long_start_folder),
+    ], messages.banner("Elvane") + messages.ELVANE_NOT_FOUND + messages.CLOSING)
 
 
 @scenario("elvane_no_decoder", disk=3 * GiB)
@@ -134,3 +142,40 @@ def unusual_file_names(context):
     expect_files(folder, ["dir $x/" + name, "dir $x/" + name[:-4] + "_patched.iso", "EV1_Patch_US-FR_A.XDELTA"])
     check(discimage.file_sha256(os.path.join(folder, "dir $x", name[:-4] + "_patched.iso")) == facts["french_sha256"],
           "the French image differs from the decoder's own")
+
+
+@scenario("elvane_interrupted_during_delta", disk=3 * GiB, runners=("native", "wine"))
+def interrupted_during_delta(context):
+    """Interrupted while the decoder writes the French image: its partial output goes and the
+    player's image stays. Natively the program alone is told to end (SIGTERM): it stops the decoder
+    it started, and no prompt waits for a player who is not there. Under wine the player presses
+    Ctrl-C, which reaches every program of the console, and the prompt follows."""
+    native = context.runner.name == "native"
+    folder = context.scratch(3 * GiB)
+    facts = place_us(context, folder, "game.iso")
+    files = ["game.iso", "EV1_Patch_US-FR_1.xdelta"]
+    if native:
+        # The decoder notes its process before it becomes xdelta3 (exec keeps the process).
+        record = os.path.join(context.scratch(0), "decoder.pid")
+        probe = os.path.join(folder, "xdelta3")
+        with open(probe, "w") as script:
+            script.write('#!/bin/sh\necho $$ > "%s"\nexec "%s" "$@"\n' % (record, discimage.xdelta3()))
+        os.chmod(probe, 0o755)
+        files.append("xdelta3")
+    kind = "terminate" if native else "ctrl-c"
+    output = os.path.join(folder, "game_patched.iso")
+    result = context.run(PROGRAM, folder, interrupt=Interrupt(kind, file_reaches(output, 100 * 2 ** 20)))
+    shown = expect_text(result, messages.banner("Elvane") + messages.recognised(False, "game.iso") + messages.PATCHING
+                        + messages.INTERRUPTED + ("" if native else messages.CLOSING), context.runner.encoding)
+    check(shown and shown[-1] < 100, "not interrupted during the delta stage: progress %s" % shown)
+    check(result.returncode == 0, "exit status %d" % result.returncode)
+    expect_files(folder, files)
+    if native:
+        with open(record) as noted:
+            decoder = int(noted.read())
+        try:
+            os.kill(decoder, 0)  # a decoder left running, or left unreaped, is still there
+            check(False, "the decoder (process %d) outlived the run" % decoder)
+        except ProcessLookupError:
+            pass
+    check(discimage.file_sha256(os.path.join(folder, "game.iso")) == facts["image_sha256"], "the player's image changed")

@@ -14,7 +14,8 @@ import discimage
 import fixture_elvane_eu
 import fixtures
 import messages
-from harness import GiB, Result, Skip, check, collapse_repeats, expect_files, expect_text, scenario, split_progress
+from harness import (GiB, Interrupt, Result, Skip, check, collapse_repeats, expect_files, expect_text, file_reaches,
+                     scenario, split_progress)
 
 PROGRAM = "frpatch_elvane"
 US_SIZE = 2599682048
@@ -175,3 +176,36 @@ def write_fails(context):
         check(result.returncode == 0, "%s: exit status %d" % (what, result.returncode))
         expect_files(folder, ["game.iso", "patchs/" + fixture_elvane_eu.DELTA])
         shutil.rmtree(folder)
+
+
+@scenario("elvane_eu_disk_too_small", disk=0, runners=("native", "wine"))
+def disk_too_small(context):
+    """A volume without room for the temporary and the French image side by side is named before
+    anything is written: how much is needed, how much is free, in which folder."""
+    folder = context.small_volume(128 * 2 ** 20)
+    place_eu(context, folder, ("game.iso",))
+    volume = os.statvfs(folder)
+    free = volume.f_bavail * volume.f_frsize
+    result = context.run(PROGRAM, folder, decoder=False)  # no decoder to place beside the delta, and none needed
+    shown = expect_text(result, opening(context, ("game.iso",))
+                        + messages.not_enough_space(result.start_directory, 2 * US_SIZE, free) + messages.CLOSING,
+                        context.runner.encoding)
+    check(shown == [], "progress shown: %s" % shown)
+    check(result.returncode == 0, "exit status %d" % result.returncode)
+    expect_files(folder, ["game.iso", "patchs/" + fixture_elvane_eu.DELTA])
+
+
+@scenario("elvane_eu_interrupted_during_rebuild", disk=3 * GiB, runners=("native", "wine"))
+def interrupted_during_rebuild(context):
+    """Ctrl-C while the temporary image grows: it goes, the player's image stays as it was, the
+    console says so, and the closing prompt still waits for the player at the console."""
+    folder = context.scratch(3 * GiB)
+    facts = place_eu(context, folder, ("game.iso",))
+    temporary = os.path.join(folder, "game_temp.iso")
+    result = context.run(PROGRAM, folder, interrupt=Interrupt("ctrl-c", file_reaches(temporary, 200 * 2 ** 20)))
+    shown = expect_text(result, opening(context, ("game.iso",)) + messages.INTERRUPTED + messages.CLOSING,
+                        context.runner.encoding)
+    check(shown and shown[-1] < 50, "not interrupted during the rebuild: progress %s" % shown)
+    check(result.returncode == 0, "exit status %d" % result.returncode)
+    expect_files(folder, ["game.iso", "patchs/" + fixture_elvane_eu.DELTA])
+    check(discimage.file_sha256(os.path.join(folder, "game.iso")) == facts["image_sha256"], "the player's image changed")

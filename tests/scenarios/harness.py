@@ -9,8 +9,10 @@ is skipped by raising Skip with its reason; `run.py` turns these into exit codes
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
+import threading
 import time
 import traceback
 
@@ -75,6 +77,57 @@ class Result:
         return text.replace(self.newline, "\n")
 
 
+class Interrupt:
+    """What interrupts a run, and when: `kind` is "ctrl-c" (the player presses Ctrl-C at the
+    console) or "terminate" (the program is told to end, or its console goes away); it is sent as
+    soon as `ready()` holds, which a scenario makes a fact on disk (a file has appeared), not a time."""
+
+    def __init__(self, kind, ready):
+        self.kind = kind
+        self.ready = ready
+
+
+def file_reaches(path, size):
+    """A readiness test for Interrupt: `path` exists and holds at least `size` bytes."""
+    def ready():
+        try:
+            return os.path.getsize(path) >= size
+        except OSError:
+            return False
+    return ready
+
+
+def run_program(argv, cwd, env, stdin, timeout, interrupt=None, deliver=None, new_session=False):
+    """Runs `argv` to its end, its standard output and error joined; with `interrupt`, calls
+    deliver(process, kind) once interrupt.ready() holds. Returns the output, the exit status and
+    the seconds taken."""
+    started = time.monotonic()
+    process = subprocess.Popen(argv, cwd=cwd, env=env, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                               stderr=subprocess.STDOUT, start_new_session=new_session)
+    output = []
+    reader = threading.Thread(target=lambda: output.append(process.stdout.read()))
+    reader.start()
+    try:
+        try:
+            process.stdin.write(stdin)
+            process.stdin.close()
+        except BrokenPipeError:
+            pass
+        if interrupt:
+            while not interrupt.ready():
+                check(process.poll() is None, "the program ended before it could be interrupted")
+                check(time.monotonic() - started < timeout, "never ready to be interrupted")
+                time.sleep(0.01)
+            deliver(process, interrupt.kind)
+        process.wait(timeout=timeout)
+    finally:
+        if process.poll() is None:
+            process.kill()
+            process.wait()
+        reader.join()
+    return output[0] if output else b"", process.returncode, time.monotonic() - started
+
+
 PROGRESS = re.compile(r"Progression : (\d+) %\r")
 
 
@@ -109,14 +162,18 @@ class NativeRunner:
     def executable(self, program):
         return os.path.join(self.program_dir, program)
 
-    def run(self, program, cwd, stdin=b"\n", decoder=True, timeout=900):
+    def run(self, program, cwd, stdin=b"\n", decoder=True, timeout=900, interrupt=None):
         env = dict(os.environ)
         if not decoder:
             env["PATH"] = "/nonexistent"  # no xdelta3 anywhere
-        started = time.monotonic()
-        completed = subprocess.run([self.executable(program)], cwd=cwd, input=stdin, stdout=subprocess.PIPE,
-                                   stderr=subprocess.STDOUT, env=env, timeout=timeout)
-        return Result(completed.stdout, completed.returncode, time.monotonic() - started)
+        result = Result(*run_program([self.executable(program)], cwd, env, stdin, timeout, interrupt, self.deliver))
+        result.start_directory = os.path.realpath(cwd)  # as the program names it
+        return result
+
+    @staticmethod
+    def deliver(process, kind):
+        """To the program alone, so that what it does to the decoder is its own doing."""
+        process.send_signal(signal.SIGINT if kind == "ctrl-c" else signal.SIGTERM)
 
 
 class Context:
@@ -125,6 +182,7 @@ class Context:
         self.fixture_root = fixture_root
         self.scratch_root = scratch_root
         self.folders = []
+        self.mounts = []
 
     def fixture(self, name):
         os.makedirs(self.fixture_root, exist_ok=True)
@@ -140,6 +198,17 @@ class Context:
         shutil.rmtree(folder, ignore_errors=True)
         os.makedirs(folder)
         self.folders.append(folder)
+        return folder
+
+    def small_volume(self, size):
+        """A new empty folder that is a file system of its own, `size` bytes large (a tmpfs); Skip
+        when this account may not mount one."""
+        folder = self.scratch(0)
+        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=%d" % size, "tmpfs", folder],
+                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        if mounted.returncode != 0:
+            raise Skip("cannot mount a small file system: %s" % mounted.stdout.decode(errors="replace").strip())
+        self.mounts.append(folder)
         return folder
 
     def place(self, source, *target_parts):
@@ -158,6 +227,8 @@ class Context:
 
     def cleanup(self):
         self.runner.close()
+        for folder in self.mounts:
+            subprocess.run(["umount", folder])
         for folder in self.folders:
             shutil.rmtree(folder, ignore_errors=True)
 
@@ -169,13 +240,53 @@ def expect_text(result, expected, encoding):
     return shown
 
 
-def expect_files(folder, expected):
-    """The files below `folder` (relative paths with "/") must be exactly `expected`."""
+def files_below(folder):
+    """The files below `folder`, as relative paths with "/"."""
     found = set()
     for root, _, names in os.walk(folder):
         for name in names:
             found.add(os.path.relpath(os.path.join(root, name), folder).replace(os.sep, "/"))
+    return found
+
+
+def expect_files(folder, expected):
+    """The files below `folder` (relative paths with "/") must be exactly `expected`."""
+    found = files_below(folder)
     check(found == set(expected), "files left: %s, expected %s" % (sorted(found), sorted(expected)))
+
+
+def expect_nothing_found(context, program, cases, not_found):
+    """Runs `program` once per case, each alone in a folder of its own, so that what is checked
+    never hangs on the order in which a directory lists its entries. `cases` are (what, fill)
+    pairs: fill(folder) puts the case in place and returns the folder to start in (None: the
+    folder itself). Each run must end with `not_found` and the closing prompt, with standard input
+    closed, and write nothing; a run that hangs fails."""
+    for what, fill in cases:
+        folder = context.scratch(0)
+        start = fill(folder) or folder
+        before = files_below(folder)
+        result = context.run(program, start, stdin=b"", timeout=120)
+        try:
+            expect_text(result, not_found, context.runner.encoding)
+        except Failure as failure:
+            raise Failure("%s: %s" % (what, failure))
+        check(result.returncode == 0, "%s: exit status %d" % (what, result.returncode))
+        check(files_below(folder) == before, "%s: files written" % what)
+
+
+def long_start_folder(folder):
+    """A start folder whose path is longer than the patchers' 254-character path buffers, however
+    the program sees it (under wine the folder above it is the root of a drive: "E:\\" and 252)."""
+    start = os.path.join(folder, "d" * 252)
+    os.makedirs(start)
+    return start
+
+
+def pipe_named(name):
+    """A case for expect_nothing_found: a pipe that no program writes to, named like an image."""
+    def fill(folder):
+        os.mkfifo(os.path.join(folder, name))
+    return fill
 
 
 def run_reported(name, function, context):

@@ -40,4 +40,12 @@ def failure(image_display):
 NO_US_DELTA = "Unable to find the US->FR xdelta patch file.\n"
 NO_EU_DELTA = "Unable to find the EU->FR xdelta patch file.\n"
 CANNOT_CREATE_TEMPORARY = "Impossible de créer le fichier ISO temporaire.\n"
+INTERRUPTED = "\n\nLe patchage a été interrompu.\n"
 WRITE_FAILED = "\n\nImpossible d'écrire le fichier ISO temporaire : le disque est peut-être plein.\n"
+
+
+def not_enough_space(folder, needed, free):
+    def grouped(count):
+        return "{:,}".format(count).replace(",", " ")
+    return ("Pas assez d'espace libre dans le dossier \"%s\".\nIl faut %s octets, il n'y en a que %s.\n"
+            % (folder, grouped(needed), grouped(free)))

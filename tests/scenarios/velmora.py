@@ -11,7 +11,7 @@ import fixtures
 import messages
 import releases
 import velmora_fixture
-from harness import GiB, check, expect_files, expect_text, scenario
+from harness import GiB, check, expect_files, expect_nothing_found, expect_text, long_start_folder, pipe_named, scenario
 
 PROGRAM = "frpatch_velmora"
 PREPATCH = "VL1_Prepatch.xdelta"
@@ -199,17 +199,21 @@ def missing_prepatch_delta(context):
 
 @scenario("velmora_no_image", disk=0)
 def no_image(context):
-    """Images of the right sizes with another boot path are passed over; then the not-found text."""
-    folder = context.scratch(0)
-    for release, name, boot in ((releases.VELMORA_US, "us.iso", b"cdrom0:\\SLUS_604.19;1\0"),
-                                (releases.VELMORA_EU, "eu.ISO", b"cdrom0:\\SLUS_604.18;1\0")):
-        discimage.make_sparse(os.path.join(folder, name), release["size"], {release["boot_offset"]: boot})
-    discimage.make_sparse(os.path.join(folder, "small.iso"), 4096, {})
-    result = context.run(PROGRAM, folder, stdin=b"")
-    expect_text(result, messages.banner("Velmora") + messages.VELMORA_NOT_FOUND + messages.CLOSING,
-                context.runner.encoding)
-    check(result.returncode == 0, "exit status %d with standard input closed" % result.returncode)
-    expect_files(folder, ["us.iso", "eu.ISO", "small.iso"])
+    """Images of the right sizes with another boot path, a small file, a pipe named like an image,
+    a start folder too long for the path buffers: each alone, the whole not-found text, nothing
+    written, and an end with standard input closed."""
+    def image(release, name, boot):
+        def fill(folder):
+            discimage.make_sparse(os.path.join(folder, name), release["size"], {release["boot_offset"]: boot})
+        return fill
+
+    expect_nothing_found(context, PROGRAM, [
+        ("US size, another boot path", image(releases.VELMORA_US, "us.iso", b"cdrom0:\\SLUS_604.19;1\0")),
+        ("European size, the US boot path", image(releases.VELMORA_EU, "eu.ISO", b"cdrom0:\\SLUS_604.18;1\0")),
+        ("a small file", image({"size": 4096, "boot_offset": 0}, "small.iso", b"")),
+        ("a pipe named like an image", pipe_named("game.iso")),
+        ("a start folder longer than 254 characters", long_start_folder),
+    ], messages.banner("Velmora") + messages.VELMORA_NOT_FOUND + messages.CLOSING)
 
 
 @scenario("velmora_european_failed_translation", disk=6 * GiB)

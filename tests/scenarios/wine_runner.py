@@ -15,10 +15,10 @@ import os
 import re
 import shlex
 import shutil
+import signal
 import subprocess
-import time
 
-from harness import Result, Skip, check
+from harness import Result, Skip, check, run_program
 
 HOLDER_SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "windows", "hold_file.c")
 
@@ -253,12 +253,19 @@ class WineRunner:
 
     # ---- Running --------------------------------------------------------------------------------
 
-    def run(self, program, cwd, stdin=b"\n", decoder=True, timeout=900, at_drive_root=False):
+    @staticmethod
+    def deliver(process, kind):
+        os.killpg(process.pid, signal.SIGINT)
+
+    def run(self, program, cwd, stdin=b"\n", decoder=True, timeout=900, at_drive_root=False, interrupt=None):
         """Runs the program in `cwd`, seen as a folder of drive D: (or, with `at_drive_root`, as the
         root of a drive of its own). The decoder goes into every folder below `cwd` that holds a
         delta file (the folder that is current when the program starts it), or into the folders
         that `decoder` lists; `decoder` False: no xdelta.exe anywhere. Standard output and error
-        share one pipe, as they share the console."""
+        share one pipe, as they share the console. Only a Ctrl-C can `interrupt` it: wine makes
+        SIGINT a console Ctrl-C, but has no signal for a console being closed."""
+        if interrupt and interrupt.kind != "ctrl-c":
+            raise Skip("wine delivers no console event but Ctrl-C")
         self.prepare()
         self.map_drive(os.path.dirname(cwd))
         if at_drive_root:
@@ -268,17 +275,16 @@ class WineRunner:
         if decoder is True:
             decoder = [root for root, _, names in os.walk(cwd) if any(name.lower().endswith(".xdelta") for name in names)]
         placed = self.place_decoders(decoder or [])
-        started = time.monotonic()
         try:
-            completed = subprocess.run(["wine", self.executable(program)], cwd=cwd, input=stdin,
-                                       stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=self.environment,
-                                       timeout=timeout)
+            # Interrupted, in a session of its own: a Ctrl-C reaches every program of the console, as a
+            # terminal's does.
+            stdout, returncode, seconds = run_program(["wine", self.executable(program)], cwd, self.environment, stdin,
+                                                      timeout, interrupt, self.deliver, new_session=bool(interrupt))
         finally:
             for path in placed:
                 os.remove(path)
-        seconds = time.monotonic() - started
-        output, start_failures = START_FAILURE.subn(b"", completed.stdout)
-        result = Result(output, completed.returncode, seconds, newline=self.newline)
+        output, start_failures = START_FAILURE.subn(b"", stdout)
+        result = Result(output, returncode, seconds, newline=self.newline)
         result.start_failures = start_failures
         result.decoder_calls = self.decoder_calls()
         result.start_directory = self.windows_path(cwd)

@@ -9,7 +9,10 @@
 #include <string>
 #include <thread>
 
-#include "patchers/common/image_access.h"
+#include <signal.h>
+
+#include <cerrno>
+
 #include "platform/platform.h"
 #include "scratch_folder.h"
 
@@ -17,23 +20,21 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A decoder in the current directory, as "./xdelta3", that behaves as its first argument says.
+// A decoder in the folder, as "./xdelta3", that behaves as its source argument says and notes its
+// arguments and its process.
 void installDecoder(const ScratchFolder& folder) {
     const std::string script =
         "#!/bin/sh\n"
         "# arguments: -d -fs SOURCE DELTA OUTPUT\n"
         "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > arguments.txt\n"
+        "echo $$ > decoder.pid\n"
         "case \"$3\" in\n"
         "  exact) head -c 3000 /dev/zero > \"$5\"; sleep 0.5; head -c 3000 /dev/zero >> \"$5\" ;;\n"
         "  over) head -c 6001 /dev/zero > \"$5\" ;;\n"
-        "  stall) head -c 100 /dev/zero > \"$5\" ;;\n"
+        "  stall) head -c 100 /dev/zero > \"$5\"; exec sleep 600 ;;\n"
         "esac\n";
     folder.write("xdelta3", std::vector<unsigned char>(script.begin(), script.end()));
     fs::permissions(folder.path() / "xdelta3", fs::perms::owner_all);
-}
-
-DeltaStage stageFor(const char* behaviour, const char* delta, const char* output) {
-    return {"start /b xdelta.exe -d -fs \"%s\" \"%s\" \"%s\"", {behaviour, delta, output}, 3, output, 6000, 2, 50};
 }
 
 std::string readText(const std::string& path) {
@@ -41,17 +42,26 @@ std::string readText(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+DeltaStage stageFor(const ScratchFolder& folder, const char* behaviour, const char* delta, const char* output) {
+    return {folder.path().c_str(), behaviour, {delta, true}, output, 6000, 2, 50};
+}
+
+// Whether the decoder that noted its process in the folder is gone, reaped as well as ended.
+bool decoderGone(const ScratchFolder& folder) {
+    const pid_t decoder = std::stoi(readText(folder.file("decoder.pid")));
+    return kill(decoder, 0) != 0 && errno == ESRCH;
+}
+
 TEST(DeltaStage, ArgumentsReachTheDecoderAsTheyAreWithoutAShell) {
     ScratchFolder folder;
     installDecoder(folder);
     const char* delta = "d \"q\" $HOME `touch pwned` ; touch pwned2 | x & y 'z' \\ %s";
-    int slot = kClosedSlot;
     testing::internal::CaptureStdout();
-    EXPECT_TRUE(runDeltaStage(stageFor("exact", delta, "out $(x).iso"), &slot));
+    EXPECT_EQ(runDeltaStage(stageFor(folder, "exact", delta, folder.file("out $(x).iso").c_str())), StageOutcome::Done);
     const std::string printed = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(slot, kClosedSlot);
+    EXPECT_TRUE(decoderGone(folder));
     EXPECT_EQ(readText(folder.file("arguments.txt")),
-              std::string("-d\n-fs\nexact\n") + delta + "\nout $(x).iso\n");
+              std::string("-d\n-fs\nexact\n") + delta + "\n" + folder.file("out $(x).iso") + "\n");
     EXPECT_FALSE(fs::exists(folder.path() / "pwned"));
     EXPECT_FALSE(fs::exists(folder.path() / "pwned2"));
     EXPECT_EQ(fs::file_size(folder.path() / "out $(x).iso"), 6000u);
@@ -60,30 +70,29 @@ TEST(DeltaStage, ArgumentsReachTheDecoderAsTheyAreWithoutAShell) {
     EXPECT_EQ(printed.substr(printed.size() - 20), "Progression : 100 %\r");
 }
 
-TEST(DeltaStage, AnOutputThatStopsShortOrOvershootsFailsAfterAboutFiveSeconds) {
+TEST(DeltaStage, AnOutputThatStopsShortOrOvershootsFailsAfterAboutFiveSecondsAndItsDecoderIsStopped) {
     ScratchFolder folder;
     installDecoder(folder);
     for (const char* behaviour : {"stall", "over"}) {
-        int slot = kClosedSlot;
         const auto started = std::chrono::steady_clock::now();
         testing::internal::CaptureStdout();
-        EXPECT_FALSE(runDeltaStage(stageFor(behaviour, "delta", "out.iso"), &slot)) << behaviour;
+        EXPECT_EQ(runDeltaStage(stageFor(folder, behaviour, "delta", folder.file("out.iso").c_str())),
+                  StageOutcome::Failed)
+            << behaviour;
         testing::internal::GetCapturedStdout();
+        EXPECT_TRUE(decoderGone(folder)) << behaviour;
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         EXPECT_GE(seconds, 4.5) << behaviour;
         EXPECT_LT(seconds, 30) << behaviour;
-        EXPECT_EQ(slot, kClosedSlot);
     }
 }
 
 TEST(DeltaStage, AnOldOutputIsRemovedBeforeTheDecoderStarts) {
-    ScratchFolder folder;  // no decoder here, and none reachable under this name
+    ScratchFolder folder;
+    installDecoder(folder);  // which writes nothing for this source
     folder.write("old.iso", std::vector<unsigned char>(6000, 1));
-    int slot = kClosedSlot;
-    DeltaStage stage = stageFor("exact", "delta", "old.iso");
-    stage.commandFormat = "start /b no-such-decoder-anywhere \"%s\" \"%s\" \"%s\"";
     testing::internal::CaptureStdout();
-    EXPECT_FALSE(runDeltaStage(stage, &slot));
+    EXPECT_EQ(runDeltaStage(stageFor(folder, "nothing", "delta", folder.file("old.iso").c_str())), StageOutcome::Failed);
     testing::internal::GetCapturedStdout();
     EXPECT_FALSE(fs::exists(folder.path() / "old.iso"));
 }

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -13,6 +12,7 @@
 #include "patchers/common/rebuild.h"
 #include "kestrin/error.h"
 #include "kestrin/filebin.h"
+#include "memory_image.h"
 #include "scratch_folder.h"
 
 namespace {
@@ -39,85 +39,62 @@ void makeSparse(const std::string& path, uint64_t size, const std::vector<uint32
 
 TEST(ImageAccess, ReadsLandExactlyAtEveryOffsetUpTo4GiB) {
     ScratchFolder folder;
-    const std::string image = folder.file("big.iso");
+    const std::string path = folder.file("big.iso");
     const std::vector<uint32_t> offsets = {0, 0x3FFFFFF0, 0x40000000, 0x7FFFFFF0, 0x80000000, 0xC0000000, 0xFFFFFFE0};
-    makeSparse(image, 0x100000000ull, offsets);
-    for (uint32_t offset : offsets) {
-        int slot = kClosedSlot;
-        unsigned char* buffer = nullptr;
-        uint32_t length = 0;
-        ASSERT_EQ(readImageRange(&slot, image.c_str(), &buffer, &length, 16, offset), 1) << offset;
-        EXPECT_EQ(slot, kClosedSlot);
-        EXPECT_EQ(length, 16u);
-        EXPECT_EQ(std::vector<unsigned char>(buffer, buffer + 16), stamp(offset, 16)) << std::hex << offset;
-        free(buffer);
+    makeSparse(path, 0x100000000ull, offsets);
+    FileImageSource image(path.c_str());
+    ASSERT_TRUE(image.isOpen());
+    EXPECT_EQ(image.size(), 0x100000000ull);
+    // Backwards as well as forwards: each read starts where it says, whatever came before.
+    for (auto offset = offsets.rbegin(); offset != offsets.rend(); ++offset) {
+        unsigned char bytes[16];
+        ASSERT_TRUE(image.read(*offset, bytes, 16)) << *offset;
+        EXPECT_EQ(std::vector<unsigned char>(bytes, bytes + 16), stamp(*offset, 16)) << std::hex << *offset;
     }
 }
 
-TEST(ImageAccess, AReadPastTheEndIsCutAndAnOpenSlotIsUsedAndClosed) {
+TEST(ImageAccess, AReadPastTheEndFailsAndAMissingImageCannotBeOpened) {
     ScratchFolder folder;
     folder.write("small.iso", stamp(0, 100));
-    int slot = kClosedSlot;
-    openForReading(&slot, folder.file("small.iso").c_str());
-    ASSERT_GE(slot, 0);
-    unsigned char* buffer = nullptr;
-    uint32_t length = 0;
-    // The path is wrong on purpose: the open descriptor is the one read.
-    ASSERT_EQ(readImageRange(&slot, "missing.iso", &buffer, &length, 50, 90), 1);
-    EXPECT_EQ(slot, kClosedSlot);
-    EXPECT_EQ(length, 10u);
+    FileImageSource image(folder.file("small.iso").c_str());
+    ASSERT_TRUE(image.isOpen());
+    unsigned char bytes[50];
+    EXPECT_FALSE(image.read(90, bytes, 50));
+    ASSERT_TRUE(image.read(90, bytes, 10));
     const auto whole = stamp(0, 100);
-    EXPECT_EQ(std::vector<unsigned char>(buffer, buffer + 10), std::vector<unsigned char>(whole.begin() + 90, whole.end()));
-    free(buffer);
-
-    ImageReadFailure why = ImageReadFailure::None;
-    EXPECT_EQ(readImageRange(&slot, "missing.iso", &buffer, &length, 4, 0, &why), 0);
-    EXPECT_EQ(buffer, nullptr);
-    EXPECT_EQ(why, ImageReadFailure::Open);
+    EXPECT_EQ(std::vector<unsigned char>(bytes, bytes + 10), std::vector<unsigned char>(whole.begin() + 90, whole.end()));
+    EXPECT_EQ(image.open(folder.file("missing.iso").c_str()), platform::FileError::Missing);
+    EXPECT_FALSE(image.isOpen());
 }
 
+// One rebuild from a source in memory into a sink in memory.
 struct Rebuild {
-    explicit Rebuild(const ScratchFolder& folder, const std::string& source)
-        : sourcePath(folder.file(source)), targetPath(folder.file("target.iso")) {
-        createForWriting(&target, targetPath.c_str());
-        context = {&sourceSlot, sourcePath.c_str(), &buffer, 1000, target, &written, 2, RebuildFailure::None};
-    }
-    ~Rebuild() { closeSlot(&target); }
-    std::vector<unsigned char> result() {
-        closeSlot(&target);
-        std::ifstream in(targetPath, std::ios::binary);
-        return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
-    }
-
-    std::string sourcePath, targetPath;
-    int sourceSlot = kClosedSlot;
-    int target = kClosedSlot;
-    unsigned char* buffer = nullptr;
-    uint32_t written = 0;
-    RebuildContext context;
+    explicit Rebuild(const Bytes& bytes, size_t limit = SIZE_MAX) : source(bytes), target(limit) {}
+    MemorySource source;
+    MemorySink target;
+    RebuildContext context{source, target, 1000, 2};
 };
 
 TEST(RebuildPrimitives, RangeCopiesAreExactAcrossChunkBoundaries) {
-    ScratchFolder folder;
     const uint32_t chunk = kCopyChunk;
-    std::vector<unsigned char> source(2 * chunk + 5000);
+    Bytes source(2 * chunk + 5000);
     for (size_t i = 0; i < source.size(); ++i) source[i] = static_cast<unsigned char>(i * 131 + (i >> 16));
-    folder.write("source.iso", source);
     for (uint32_t length : {0u, 1u, chunk - 1, chunk, chunk + 1, 2 * chunk + 1}) {
-        Rebuild rebuild(folder, "source.iso");
+        Rebuild rebuild(source);
         rebuild.context.progressTotal = length ? length : 1;
         testing::internal::CaptureStdout();
         ASSERT_EQ(copyImageRange(3000, length, rebuild.context), 1) << length;
         const std::string printed = testing::internal::GetCapturedStdout();
-        EXPECT_EQ(rebuild.written, length);
-        EXPECT_EQ(rebuild.result(), std::vector<unsigned char>(source.begin() + 3000, source.begin() + 3000 + length));
-        EXPECT_EQ(rebuild.buffer, nullptr);
-        EXPECT_EQ(rebuild.sourceSlot, kClosedSlot);
-        // One progress line per chunk, ending at half the run when the rebuild is the first of two stages.
-        const size_t chunks = (length + chunk - 1) / chunk;
+        EXPECT_EQ(rebuild.context.written, length);
+        EXPECT_EQ(rebuild.target.bytes, Bytes(source.begin() + 3000, source.begin() + 3000 + length));
+        // One read, one append and one progress line per chunk, ending at half the run when the
+        // rebuild is the first of two stages.
+        const int chunks = static_cast<int>((length + chunk - 1) / chunk);
+        EXPECT_EQ(rebuild.source.reads, chunks) << length;
+        EXPECT_EQ(rebuild.target.appends, chunks) << length;
         size_t lines = 0;
         for (size_t at = printed.find("Progression"); at != std::string::npos; at = printed.find("Progression", at + 1)) ++lines;
-        EXPECT_EQ(lines, chunks) << length;
+        EXPECT_EQ(lines, static_cast<size_t>(chunks)) << length;
         if (length) {
             EXPECT_EQ(printed.substr(printed.size() - 19), "Progression : 50 %\r");
         }
@@ -125,54 +102,38 @@ TEST(RebuildPrimitives, RangeCopiesAreExactAcrossChunkBoundaries) {
 }
 
 TEST(RebuildPrimitives, ZerosAreAppendedWhole) {
-    ScratchFolder folder;
-    folder.write("source.iso", {1, 2, 3});
-    Rebuild rebuild(folder, "source.iso");
+    Rebuild rebuild({1, 2, 3});
     testing::internal::CaptureStdout();
     ASSERT_EQ(copyImageRange(0, 3, rebuild.context), 1);
     ASSERT_EQ(writeZeros(21002240, rebuild.context), 1);
     testing::internal::GetCapturedStdout();
-    const auto result = rebuild.result();
+    const Bytes& result = rebuild.target.bytes;
     ASSERT_EQ(result.size(), 21002243u);
-    EXPECT_EQ(std::vector<unsigned char>(result.begin(), result.begin() + 3), (std::vector<unsigned char>{1, 2, 3}));
+    EXPECT_EQ(rebuild.target.appends, 2);
+    EXPECT_EQ(Bytes(result.begin(), result.begin() + 3), (Bytes{1, 2, 3}));
     EXPECT_EQ(std::count(result.begin() + 3, result.end(), 0), 21002240);
 }
 
 TEST(RebuildPrimitives, FailuresStopTheRebuildAndSayWhy) {
-    ScratchFolder folder;
-    folder.write("source.iso", stamp(0, 4096));
     {
-        Rebuild missing(folder, "no-such.iso");
-        EXPECT_EQ(copyImageRange(0, 10, missing.context), 0);
-        EXPECT_EQ(missing.context.failure, RebuildFailure::OpenSource);
-        EXPECT_EQ(missing.written, 0u);
-    }
-    {
-        Rebuild shortSource(folder, "source.iso");
+        Rebuild shortSource(stamp(0, 4096));
         testing::internal::CaptureStdout();
         EXPECT_EQ(copyImageRange(4000, 200, shortSource.context), 0);  // the source ends 96 bytes in
         testing::internal::GetCapturedStdout();
         EXPECT_EQ(shortSource.context.failure, RebuildFailure::ReadSource);
-        EXPECT_EQ(shortSource.written, 0u);
-        EXPECT_EQ(shortSource.buffer, nullptr);
+        EXPECT_EQ(shortSource.context.written, 0u);
     }
     {
-        Rebuild unwritable(folder, "source.iso");
-        closeSlot(&unwritable.target);
-        openForReading(&unwritable.target, unwritable.sourcePath.c_str());  // a target that refuses writes
-        unwritable.context.target = unwritable.target;
-        EXPECT_EQ(writeZeros(2048, unwritable.context), 0);
-        EXPECT_EQ(unwritable.context.failure, RebuildFailure::WriteTarget);
-        EXPECT_EQ(copyImageRange(0, 100, unwritable.context), 0);
-        EXPECT_EQ(unwritable.context.failure, RebuildFailure::WriteTarget);
-        EXPECT_EQ(unwritable.written, 0u);
-        EXPECT_EQ(unwritable.buffer, nullptr);
+        Rebuild full(stamp(0, 4096), 2047);  // a target that takes no more than 2047 bytes
+        EXPECT_EQ(writeZeros(2048, full.context), 0);
+        EXPECT_EQ(full.context.failure, RebuildFailure::WriteTarget);
+        EXPECT_EQ(copyImageRange(0, 2048, full.context), 0);
+        EXPECT_EQ(full.context.failure, RebuildFailure::WriteTarget);
+        EXPECT_EQ(full.context.written, 0u);
     }
 }
 
 TEST(RebuildPrimitives, APlanStopsAtAStepWhoseLengthDisagrees) {
-    ScratchFolder folder;
-    folder.write("source.iso", stamp(0, 4096));
     const NameTableEntry destination[] = {{"a", 1, 1}, {"", 0, 0}};
     const NameTableEntry source[] = {{"a", 0, 0}, {"", 0, 0}};
     const NameTable names = {destination, source};
@@ -182,12 +143,13 @@ TEST(RebuildPrimitives, APlanStopsAtAStepWhoseLengthDisagrees) {
         {StepKind::NameTable, 0, 0, 2048, &names, nullptr},  // the table writes 4096 bytes
         {StepKind::Zeros, 0, 0, 2048, nullptr, nullptr},
     };
-    Rebuild rebuild(folder, "source.iso");
+    Rebuild rebuild(stamp(0, 4096));
     testing::internal::CaptureStdout();
     EXPECT_EQ(runRebuildPlan({steps, 4}, rebuild.context), 0);
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(rebuild.context.failure, RebuildFailure::BadStep);
-    EXPECT_EQ(rebuild.written, 8192u);
+    EXPECT_EQ(rebuild.context.written, 8192u);
+    EXPECT_EQ(rebuiltSize({steps, 4}), 8192u);
 }
 
 }  // namespace
@@ -198,22 +160,25 @@ namespace {
 TEST(ImageAccess, AnImageHeldByAPatcherCannotBeTakenForWriting) {
     ScratchFolder folder;
     folder.write("fr.iso", stamp(0, 64));
-    for (bool writing : {false, true}) {
-        int slot = kClosedSlot;
-        if (writing) {
-            createForWriting(&slot, folder.file("fr.iso").c_str());
-        } else {
-            openForReading(&slot, folder.file("fr.iso").c_str());
-        }
-        ASSERT_GE(slot, 0);
-        Kestrin::FileBin image;
-        image = Kestrin::Dir("fr.iso");  // the scratch folder is current
-        image.resize(4);
-        EXPECT_FALSE(image.write(0, 0, 4)) << (writing ? "held for writing" : "held for reading");
-        EXPECT_EQ(Kestrin::LastError.code, static_cast<uint32_t>(Kestrin::FileError::OpenFailed));
-        closeSlot(&slot);
-        EXPECT_TRUE(image.write(0, 0, 4)) << "free again";
+    const std::string path = folder.file("fr.iso");
+    Kestrin::FileBin image;
+    image = Kestrin::Dir("fr.iso");  // the scratch folder is current
+    image.resize(4);
+    const auto refused = [&](const char* what) {
+        EXPECT_FALSE(image.write(0, 0, 4)) << what;
+        EXPECT_EQ(Kestrin::LastError.code, static_cast<uint32_t>(Kestrin::FileError::OpenFailed)) << what;
+    };
+    {
+        FileImageSource reading(path.c_str());
+        ASSERT_TRUE(reading.isOpen());
+        refused("held for reading");
     }
+    {
+        FileImageSink writing(path.c_str());
+        ASSERT_TRUE(writing.isOpen());
+        refused("held for writing");
+    }
+    EXPECT_TRUE(image.write(0, 0, 4)) << "free again";
 }
 
 }  // namespace

@@ -4,16 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <string>
 #include <vector>
 
-#include "patchers/common/image_access.h"
-#include "scratch_folder.h"
+#include "memory_image.h"
 
 namespace {
-
-using Bytes = std::vector<unsigned char>;
 
 // A sector whose every byte names it, so that a misplaced sector shows which one it is. The byte
 // values stay away from the header marks (no word of such a sector is 24, 16 or 48000).
@@ -70,36 +65,23 @@ Bytes slice(const Bytes& image, unsigned first, unsigned count) {
     return Bytes(image.begin() + size_t{first} * kSectorSize, image.begin() + size_t{first + count} * kSectorSize);
 }
 
-// One rebuild into target.bin of a scratch folder, with source.bin as the European image.
+// One rebuild from `source` in memory as the European image into a sink in memory.
 class Rebuild {
 public:
-    explicit Rebuild(const Bytes& source) {
-        folder_.write("source.bin", source);
-        sourcePath_ = folder_.file("source.bin");
-        createForWriting(&target_, folder_.file("target.bin").c_str());
-        context = {&sourceSlot_, sourcePath_.c_str(), &buffer_, 1000000, target_, &written, 2, RebuildFailure::None};
-    }
-    ~Rebuild() { closeSlot(&target_); }
+    explicit Rebuild(const Bytes& source) : source_(source) {}
 
-    // What the target holds; checks on the way that nothing was left open or allocated.
-    Bytes target() {
-        EXPECT_EQ(sourceSlot_, kClosedSlot) << "the source stayed open";
-        EXPECT_EQ(buffer_, nullptr) << "a buffer was left in the buffer slot";
-        closeSlot(&target_);
-        const Bytes bytes = folder_.read("target.bin");
-        EXPECT_EQ(bytes.size(), written) << "`written` disagrees with the target";
-        return bytes;
+    // What the target holds.
+    const Bytes& target() {
+        EXPECT_EQ(target_.bytes.size(), context.written) << "`written` disagrees with the target";
+        return target_.bytes;
     }
-
-    uint32_t written = 0;
-    RebuildContext context;
 
 private:
-    ScratchFolder folder_;
-    std::string sourcePath_;
-    int sourceSlot_ = kClosedSlot;
-    unsigned char* buffer_ = nullptr;
-    int target_ = kClosedSlot;
+    MemorySource source_;
+    MemorySink target_;
+
+public:
+    RebuildContext context{source_, target_, 1000000, 2};
 };
 
 // ---- copyByNameTable --------------------------------------------------------------------------

@@ -8,16 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "patchers/common/image_access.h"
 #include "platform/platform.h"
 #include "scratch_folder.h"
 
 namespace {
 
-const char kPrePatchFormat[] = "start /b xdelta.exe -d -fs \"%s\" VL1_Prepatch.xdelta \"%s\"";
-
-// Puts an executable ./xdelta3 with `body` in the current folder; its arguments are those of the
-// pre-patch command line, so "$5" is the output.
+// Puts an executable ./xdelta3 with `body` in the folder; its arguments are those of the pre-patch
+// command line, so "$5" is the output.
 void placeDecoder(const ScratchFolder& folder, const std::string& body) {
     const std::string script = "#!/bin/sh\n" + body + "\n";
     folder.write("xdelta3", std::vector<unsigned char>(script.begin(), script.end()));
@@ -38,13 +35,12 @@ TEST(DeltaStage, FollowsTheOutputToItsExpectedSizeShowingTheStageShareOfTheLine)
     ScratchFolder folder;
     placeDecoder(folder, "for part in 1 2 3; do head -c 1000 /dev/zero >> \"$5\"; sleep 0.05; done");
     const std::string output = folder.file("game_prepatched.iso");
-    const DeltaStage stage = {kPrePatchFormat, {"game_temp.iso", output.c_str()}, 2, output.c_str(), 3000, 3.0, 33.0};
-    int slot = kClosedSlot;
+    const DeltaStage stage = {folder.path().c_str(), "game_temp.iso", {"VL1_Prepatch.xdelta", false}, output.c_str(),
+                              3000, 3.0, 33.0};
     testing::internal::CaptureStdout();
-    const bool done = runDeltaStage(stage, &slot);
+    const bool done = runDeltaStage(stage) == StageOutcome::Done;
     const std::vector<int> shown = shownPercentages(testing::internal::GetCapturedStdout());
     EXPECT_TRUE(done);
-    EXPECT_EQ(slot, kClosedSlot);
     ASSERT_FALSE(shown.empty());
     EXPECT_EQ(shown.back(), 66);
     for (int value : shown) {
@@ -60,20 +56,13 @@ TEST(DeltaStage, AnOldOutputThatCannotBeRemovedFailsTheStageWithoutStartingTheDe
     placeDecoder(folder, "touch started");
     folder.write("game_prepatched.iso/kept");
     const std::string output = folder.file("game_prepatched.iso");
-    const int probe = platform::openForReadingRaw(output.c_str());
-    ASSERT_GE(probe, 0);
-    const int64_t oldSize = platform::descriptorLength(probe);
-    platform::closeDescriptor(probe);
-
-    const DeltaStage stage = {kPrePatchFormat, {"game_temp.iso", output.c_str()}, 2, output.c_str(),
-                              static_cast<uint64_t>(oldSize), 3.0, 33.0};
-    int slot = kClosedSlot;
+    const DeltaStage stage = {folder.path().c_str(), "game_temp.iso", {"VL1_Prepatch.xdelta", false}, output.c_str(),
+                              4096, 3.0, 33.0};
     testing::internal::CaptureStdout();
-    const bool done = runDeltaStage(stage, &slot);
+    const bool done = runDeltaStage(stage) == StageOutcome::Done;
     testing::internal::GetCapturedStdout();
     platform::sleepMilliseconds(200);  // a decoder started anyway would have left its mark by now
     EXPECT_FALSE(done);
-    EXPECT_EQ(slot, kClosedSlot);
     EXPECT_FALSE(std::filesystem::exists(folder.file("started")));
 }
 
