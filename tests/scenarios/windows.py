@@ -179,7 +179,8 @@ def velmora_us_exact_bytes(context):
     result = context.run("frpatch_velmora", folder)
     shown = expect_bytes(result, VELMORA_BANNER + us_detected(b"Mes jeux\\Velmora.iso") + PATCHING,
                          success(b"Mes jeux\\Velmora_patched.iso") + CLOSING)
-    check(shown and shown == sorted(shown) and shown[0] == 0 and shown[-1] == 100, "progress shown: %s" % shown)
+    # The decoder may have written its first percent before the program's first look at the output.
+    check(shown and shown == sorted(shown) and shown[-1] == 100, "progress shown: %s" % shown)
     games = result.start_directory.encode() + b"\\Mes jeux\\"
     expected_call = [b"-d", b"-fs", games + b"Velmora.iso", velmora.TRANSLATION.encode(), games + b"Velmora_patched.iso"]
     check(result.decoder_calls == [expected_call], "decoder started with %s, expected %s"
