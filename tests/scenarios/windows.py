@@ -89,7 +89,7 @@ def elvane_us_exact_bytes(context):
     started in the delta's folder with the image and output named by drive-letter paths."""
     folder = context.scratch(3 * GiB)
     facts = place_us(context, folder, "sub", "deeper", "game.iso", delta_parts=("other", "place", "EV1_Patch_US-FR_1.xdelta"))
-    result = context.run("frpatch_elvane", folder)
+    result = context.run("frpatch_elvane", folder, log_decoder=True)
     shown = expect_bytes(result, ELVANE_BANNER + us_detected(b"sub\\deeper\\game.iso") + PATCHING,
                          success(b"sub\\deeper\\game_patched.iso") + CLOSING)
     check(shown and shown == sorted(shown) and shown[-1] == 100, "progress shown: %s" % shown)
@@ -131,7 +131,7 @@ def elvane_subfolder_at_drive_root(context):
     """From a drive root, an image in a subfolder keeps its folder's first letter in the messages."""
     folder = context.scratch(3 * GiB)
     facts = place_us(context, folder, "jeux", "game.iso")
-    result = context.run("frpatch_elvane", folder, at_drive_root=True)
+    result = context.run("frpatch_elvane", folder, at_drive_root=True, log_decoder=True)
     expect_bytes(result, ELVANE_BANNER + us_detected(b"jeux\\game.iso") + PATCHING,
                  success(b"jeux\\game_patched.iso") + CLOSING)
     drive = result.start_directory.encode()
@@ -152,7 +152,7 @@ def elvane_eu_exact_bytes(context):
     facts = place_eu(context, folder, image)
     temporary = os.path.join(folder, "Jeux", "Elvane (EU)", "Elvane_temp.iso")
     with velmora.Captures([temporary], kept) as captures:
-        result = context.run("frpatch_elvane", folder)
+        result = context.run("frpatch_elvane", folder, log_decoder=True)
     shown = expect_bytes(result, ELVANE_BANNER + european_detected(b"Jeux\\Elvane (EU)\\Elvane.iso") + PATCHING,
                          success(b"Jeux\\Elvane (EU)\\Elvane_patched.iso") + CLOSING)
     shown = collapse_repeats(shown)
@@ -176,7 +176,7 @@ def velmora_us_exact_bytes(context):
     """A US image in a folder with a space: one stage from the image's folder, its French image right."""
     folder = context.scratch(3 * GiB)
     image, facts = velmora.place(context, folder, ("Mes jeux", "Velmora.iso"), "us")
-    result = context.run("frpatch_velmora", folder)
+    result = context.run("frpatch_velmora", folder, log_decoder=True)
     shown = expect_bytes(result, VELMORA_BANNER + us_detected(b"Mes jeux\\Velmora.iso") + PATCHING,
                          success(b"Mes jeux\\Velmora_patched.iso") + CLOSING)
     check(shown and shown == sorted(shown) and shown[0] == 0 and shown[-1] == 100, "progress shown: %s" % shown)
@@ -201,7 +201,7 @@ def velmora_eu_exact_bytes(context):
     temporary = os.path.join(folder, "Velmora (EU)", "game_temp.iso")
     prepatched = os.path.join(folder, "Velmora (EU)", "game_prepatched.iso")
     with velmora.Captures([temporary, prepatched], kept) as captures:
-        result = context.run("frpatch_velmora", folder)
+        result = context.run("frpatch_velmora", folder, log_decoder=True)
     shown = expect_bytes(result, VELMORA_BANNER + european_detected(b"Velmora (EU)\\game.iso") + PATCHING,
                          success(b"Velmora (EU)\\game_patched.iso") + CLOSING)
     velmora.check_progress(collapse_repeats(shown), passing=(33, 66, 67))
