@@ -171,6 +171,20 @@ def elvane_eu_exact_bytes(context):
     check(discimage.file_sha256(os.path.join(folder, *image)) == facts["image_sha256"], "the player's image changed")
 
 
+@scenario("windows_elvane_eu_decoder_holds_temporary_image", disk=6 * GiB, runners=("wine",))
+def elvane_eu_decoder_holds_temporary_image(context):
+    """The decoder still holds the temporary image (shared for reading only, as xdelta3 holds its
+    source) when the patcher first tries to remove it after success: the patcher tries again until
+    the decoder lets go, and no temporary image is left."""
+    folder = context.scratch(6 * GiB)
+    place_eu(context, folder, ("game.iso",))
+    result = context.run("frpatch_elvane", folder, hold_source=os.path.join(folder, "game_temp.iso"))
+    expect_bytes(result, ELVANE_BANNER + european_detected(b"game.iso") + PATCHING, success(b"game_patched.iso") + CLOSING)
+    expect_files(folder, ["game.iso", "game_patched.iso", "patchs/" + fixture_elvane_eu.DELTA])
+    check(result.held_source_opens >= 2, "after the decoder ended, the patcher tried %d times to remove the temporary "
+          "image it held, not twice: the first removal was not refused" % result.held_source_opens)
+
+
 @scenario("windows_velmora_us_exact_bytes", disk=3 * GiB, runners=("wine",))
 def velmora_us_exact_bytes(context):
     """A US image in a folder with a space: one stage from the image's folder, its French image right."""
