@@ -179,7 +179,8 @@ def elvane_eu_decoder_holds_temporary_image(context):
     folder = context.scratch(6 * GiB)
     place_eu(context, folder, ("game.iso",))
     result = context.run("frpatch_elvane", folder, hold_source=os.path.join(folder, "game_temp.iso"))
-    expect_bytes(result, ELVANE_BANNER + european_detected(b"game.iso") + PATCHING, success(b"game_patched.iso") + CLOSING)
+    expect_bytes(result, ELVANE_BANNER + european_detected(b"game.iso") + PATCHING,
+                 success(b"game_patched.iso") + CLOSING)
     expect_files(folder, ["game.iso", "game_patched.iso", "patchs/" + fixture_elvane_eu.DELTA])
     check(result.held_source_opens >= 2, "after the decoder ended, the patcher tried %d times to remove the temporary "
           "image it held, not twice: the first removal was not refused" % result.held_source_opens)
@@ -193,7 +194,8 @@ def velmora_us_exact_bytes(context):
     result = context.run("frpatch_velmora", folder, log_decoder=True)
     shown = expect_bytes(result, VELMORA_BANNER + us_detected(b"Mes jeux\\Velmora.iso") + PATCHING,
                          success(b"Mes jeux\\Velmora_patched.iso") + CLOSING)
-    check(shown and shown == sorted(shown) and shown[0] == 0 and shown[-1] == 100, "progress shown: %s" % shown)
+    # No first value to pin: the decoder may have written its first windows before the patcher's first reading.
+    check(shown and shown == sorted(shown) and shown[-1] == 100, "progress shown: %s" % shown)
     games = result.start_directory.encode() + b"\\Mes jeux\\"
     expected_call = [b"-d", b"-fs", games + b"Velmora.iso", velmora.TRANSLATION.encode(), games + b"Velmora_patched.iso"]
     check(result.decoder_calls == [expected_call], "decoder started with %s, expected %s"
