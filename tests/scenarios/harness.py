@@ -97,13 +97,15 @@ def file_reaches(path, size):
     return ready
 
 
-def run_program(argv, cwd, env, stdin, timeout, interrupt=None, deliver=None, new_session=False):
+def run_program(argv, cwd, env, stdin, timeout, interrupt=None, deliver=None, new_session=False, on_start=None):
     """Runs `argv` to its end, its standard output and error joined; with `interrupt`, calls
-    deliver(process, kind) once interrupt.ready() holds. Returns the output, the exit status and
-    the seconds taken."""
+    deliver(process, kind) once interrupt.ready() holds; `on_start(process)` is called as soon as it
+    runs. Returns the output, the exit status and the seconds taken."""
     started = time.monotonic()
     process = subprocess.Popen(argv, cwd=cwd, env=env, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                stderr=subprocess.STDOUT, start_new_session=new_session)
+    if on_start:
+        on_start(process)
     output = []
     reader = threading.Thread(target=lambda: output.append(process.stdout.read()))
     reader.start()
