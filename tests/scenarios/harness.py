@@ -101,6 +101,9 @@ def run_program(argv, cwd, env, stdin, timeout, interrupt=None, deliver=None, ne
     """Runs `argv` to its end, its standard output and error joined; with `interrupt`, calls
     deliver(process, kind) once interrupt.ready() holds; `on_start(process)` is called as soon as it
     runs. Returns the output, the exit status and the seconds taken."""
+    # Gigabytes that earlier runs left to write back would throttle the decoder's first writes
+    # while the program gives its output five seconds to appear: write them now.
+    os.sync()
     started = time.monotonic()
     process = subprocess.Popen(argv, cwd=cwd, env=env, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                stderr=subprocess.STDOUT, start_new_session=new_session)
