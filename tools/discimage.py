@@ -109,7 +109,10 @@ def xdelta3():
 
 
 def encode_delta(source, target, delta):
-    subprocess.run([xdelta3(), "-e", "-f", "-s", source, target, delta], check=True)
+    """The delta from `source` to `target`. Its sections are compressed with xdelta3's own DJW
+    coder, not LZMA, so that the Windows decoder of the wine scenarios (built without LZMA) reads
+    it as well."""
+    subprocess.run([xdelta3(), "-e", "-f", "-S", "djw", "-s", source, target, delta], check=True)
 
 
 def decoded_sha256(source, delta):

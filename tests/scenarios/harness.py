@@ -14,6 +14,7 @@ import subprocess
 import sys
 import threading
 import time
+import traceback
 
 TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools")
 sys.path.insert(0, os.path.abspath(TOOLS))
@@ -23,6 +24,7 @@ import fixtures  # noqa: E402
 
 SCENARIOS = {}
 GiB = 2 ** 30
+SKIPPED = 77  # the exit code by which ctest knows a scenario that could not run
 
 
 class Skip(Exception):
@@ -95,13 +97,18 @@ def file_reaches(path, size):
     return ready
 
 
-def run_program(argv, cwd, env, stdin, timeout, interrupt=None, deliver=None, new_session=False):
+def run_program(argv, cwd, env, stdin, timeout, interrupt=None, deliver=None, new_session=False, on_start=None):
     """Runs `argv` to its end, its standard output and error joined; with `interrupt`, calls
-    deliver(process, kind) once interrupt.ready() holds. Returns the output, the exit status and
-    the seconds taken."""
+    deliver(process, kind) once interrupt.ready() holds; `on_start(process)` is called as soon as it
+    runs. Returns the output, the exit status and the seconds taken."""
+    # Gigabytes that earlier runs left to write back would throttle the decoder's first writes
+    # while the program gives its output five seconds to appear: write them now.
+    os.sync()
     started = time.monotonic()
     process = subprocess.Popen(argv, cwd=cwd, env=env, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                stderr=subprocess.STDOUT, start_new_session=new_session)
+    if on_start:
+        on_start(process)
     output = []
     reader = threading.Thread(target=lambda: output.append(process.stdout.read()))
     reader.start()
@@ -307,3 +314,26 @@ def pipe_named(name):
     def fill(folder):
         os.mkfifo(os.path.join(folder, name))
     return fill
+
+
+def run_reported(name, function, context):
+    """Runs `function(context)` with the context's runner prepared, cleans up, prints PASSED,
+    FAILED or SKIPPED with the reason, and returns the exit code for ctest: 0, 1 or SKIPPED."""
+    started = time.monotonic()
+    try:
+        context.runner.prepare()
+        function(context)
+    except Skip as reason:
+        print("SKIPPED %s: %s" % (name, reason))
+        return SKIPPED
+    except Failure as failure:
+        print("FAILED %s: %s" % (name, failure))
+        return 1
+    except Exception:  # a broken scenario is a failure too
+        traceback.print_exc()
+        print("FAILED %s" % name)
+        return 1
+    finally:
+        context.cleanup()
+    print("PASSED %s in %.1f s" % (name, time.monotonic() - started))
+    return 0

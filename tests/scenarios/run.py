@@ -5,8 +5,6 @@ import argparse
 import importlib
 import os
 import sys
-import time
-import traceback
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
@@ -20,8 +18,6 @@ for extra in ("elvane_eu", "velmora", "modetoggle_scenarios", "windows", "window
         MODULES.append(extra)
 for module in MODULES:
     importlib.import_module(module)
-
-SKIPPED = 77
 
 
 def main():
@@ -49,25 +45,7 @@ def main():
         runner = wine_runner.WineRunner(program_dir, fixtures, os.path.join(scratch, "wine"), locale=function.locale)
     else:
         runner = harness.NativeRunner(program_dir)
-    context = harness.Context(runner, fixtures, scratch)
-    started = time.monotonic()
-    try:
-        runner.prepare()
-        function(context)
-    except harness.Skip as reason:
-        print("SKIPPED %s: %s" % (options.name, reason))
-        return SKIPPED
-    except harness.Failure as failure:
-        print("FAILED %s: %s" % (options.name, failure))
-        return 1
-    except Exception:  # a broken scenario is a failure too
-        traceback.print_exc()
-        print("FAILED %s" % options.name)
-        return 1
-    finally:
-        context.cleanup()
-    print("PASSED %s in %.1f s" % (options.name, time.monotonic() - started))
-    return 0
+    return harness.run_reported(options.name, function, harness.Context(runner, fixtures, scratch))
 
 
 if __name__ == "__main__":

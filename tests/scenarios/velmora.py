@@ -42,10 +42,12 @@ def image_right(display, version, delta, context):
     return messages.image_right(display, version, release["crc32"], delta, context.runner.decoder_name)
 
 
-def check_progress(shown, passing=(), last=100):
+def check_progress(shown, passing=(), last=100, first=0):
+    """`first` None: the run starts with a delta stage, whose first look at the output may come after
+    the decoder has written its first percent."""
     check(shown, "no progress line")
     check(shown == sorted(shown), "progress went backwards: %s" % shown)
-    check(shown[0] == 0 and shown[-1] == last, "progress from %s to %s" % (shown[0], shown[-1]))
+    check((first is None or shown[0] == first) and shown[-1] == last, "progress from %s to %s" % (shown[0], shown[-1]))
     for value in passing:
         check(value in shown, "progress never showed %d %%: %s" % (value, shown))
 
@@ -124,7 +126,7 @@ def us_in_subfolder(context):
     output_name = context.display("sub", "deeper", "game_patched.iso")
     shown = expect_text(result, messages.banner("Velmora") + messages.recognised(False, image_name) + messages.PATCHING
                         + messages.success(output_name) + messages.CLOSING, context.runner.encoding)
-    check_progress(shown)
+    check_progress(shown, first=None)
     check(result.returncode == 0, "exit status %d" % result.returncode)
     expect_files(folder, ["sub/deeper/game.iso", "sub/deeper/game_patched.iso", "sub/deeper/" + PREPATCH,
                           "sub/deeper/" + TRANSLATION])

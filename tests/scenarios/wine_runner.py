@@ -3,24 +3,32 @@
 Each runner has a wine prefix of its own (a hard-linked copy of one made once per fixture cache by
 `wineboot`), maps the scenario's scratch folder to a drive letter, and runs the program with the
 real command processor, which starts the decoder with "start /b xdelta.exe ...". The decoder is
-Debian's xdelta3 behind a small launcher named xdelta.exe, placed in every folder that holds a
-delta file (the folder the command line expects to be current): wine starts a Unix program named
-xdelta.exe, but hands it the command line's Windows paths untouched, so the launcher maps each
-drive-letter argument to the folder of that drive before it runs xdelta3. It also logs the
-arguments, so that a scenario can see the exact command line the program built.
+a Windows xdelta.exe built from Debian's xdelta3 source (tools/windows_decoder.py), placed in every
+folder that holds a delta file (the folder the command line expects to be current): it parses the
+command line's drive-letter paths itself and holds its files with its own sharing modes, as on a
+player's Windows. Where a scenario must see the exact command line the program built, a launcher
+named xdelta.exe (tests/windows/decoder_launcher.c) notes the arguments and hands the same command
+line to the real decoder; it can also hold the decoder's source image until the program has tried
+to remove it.
 """
 
 import contextlib
+import ctypes
 import os
 import re
-import shlex
+import select
 import shutil
 import signal
+import struct
 import subprocess
+import threading
 
-from harness import Result, Skip, check, run_program
+from harness import Result, Skip, check, run_program  # first: it puts tools/ on the path
 
-HOLDER_SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "windows", "hold_file.c")
+import windows_decoder  # noqa: E402
+
+WINDOWS_SOURCES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "windows")
+COMPILER = "x86_64-w64-mingw32-gcc"
 
 WINE_ENVIRONMENT = {
     "WINEDEBUG": "-all",
@@ -38,31 +46,6 @@ FIRST_DRIVE = "d"
 START_FAILURE = re.compile(rb"(?:Application could not be started, or no application associated with the specified "
                            rb"file\.\n(?:ShellExecuteEx failed: )?[^\r\n]*|(?:ShellExecuteEx failed: )?File not found\.)"
                            rb"\r?\n\n")
-
-LAUNCHER = """#!/bin/sh
-# xdelta.exe under wine: Debian's xdelta3, with drive-letter arguments mapped to the folders the
-# wine prefix gives those drives, and its messages ending their lines in "\\r\\n" as a Windows
-# program's do. They go to standard error: a program that "start /b" runs under wine has no
-# standard output (it is /dev/null), while its standard error is wine's own, which the runner
-# joins to the console bytes. Written by the scenario runner; removed after the run.
-dosdevices=%(dosdevices)s
-{ printf '%%s\\0' "$@"; printf '\\n'; } >> %(log)s
-count=$#
-while [ "$count" -gt 0 ]; do
-  argument=$1
-  shift
-  count=$((count - 1))
-  case $argument in
-    [A-Za-z]:\\\\*)
-      drive=$(printf '%%s' "${argument%%%%:*}" | tr 'A-Z' 'a-z')
-      rest=$(printf '%%s' "${argument#?:}" | tr '\\\\' '/')
-      argument=$(readlink -f "$dosdevices/$drive:")$rest ;;
-  esac
-  set -- "$@" "$argument"
-done
-%(xdelta3)s "$@" 2>&1 | sed "s/\\$/$(printf '\\r')/" >&2
-"""
-
 
 def wine_version():
     return subprocess.run(["wine", "--version"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
@@ -139,6 +122,7 @@ class WineRunner:
         self.work_root = work_root
         self.prefix = os.path.join(work_root, "prefix")
         self.decoder_log = os.path.join(work_root, "decoder-calls")
+        self.hold_folder = os.path.join(work_root, "decoder-hold")
         self.drives = {}  # letter -> folder
         self.environment = None
 
@@ -146,8 +130,9 @@ class WineRunner:
         return os.path.join(self.program_dir, program + ".exe")
 
     def prepare(self):
-        """Skips the scenario when wine, xdelta3 or the Windows build is missing; else makes the prefix."""
-        for tool in ("wine", "wineserver", "wineboot", "xdelta3"):
+        """Skips the scenario when wine, the tools or the Windows build are missing; else makes the
+        prefix. (A missing Windows decoder skips only the runs that need it.)"""
+        for tool in ("wine", "wineserver", "wineboot", "xdelta3", COMPILER):
             if not shutil.which(tool):
                 raise Skip("%s is not installed (tools/setup.sh installs it)" % tool)
         if not os.path.isdir(self.program_dir):
@@ -205,26 +190,44 @@ class WineRunner:
         rest = os.path.relpath(path, best[1])
         return best[0].upper() + ":\\" + ("" if rest == "." else rest.replace("/", "\\"))
 
+    # ---- Windows programs of the tests ----------------------------------------------------------
+
+    def windows_tool(self, name):
+        """tests/windows/NAME.c built for Windows, once per runner; its path."""
+        tool = os.path.join(self.work_root, name + ".exe")
+        if not os.path.exists(tool):
+            subprocess.run([COMPILER, "-O1", "-static", "-o", tool, os.path.join(WINDOWS_SOURCES, name + ".c")],
+                           check=True)
+        return tool
+
     # ---- The decoder ----------------------------------------------------------------------------
 
-    def place_decoders(self, folders):
-        """xdelta.exe in each of `folders`; the paths placed."""
-        launcher = LAUNCHER % {"dosdevices": shlex.quote(os.path.join(self.prefix, "dosdevices")),
-                               "log": shlex.quote(self.decoder_log),
-                               "xdelta3": shlex.quote(shutil.which("xdelta3"))}
+    def place_decoders(self, folders, log_calls=False):
+        """xdelta.exe in each of `folders`: the Windows decoder itself or, with `log_calls`, the
+        launcher that notes each start's arguments (see decoder_calls) and starts the decoder with
+        the same command line. Skip when the decoder was not made; the paths placed."""
+        self.prepare()
+        folders = [folder for folder in folders if not os.path.exists(os.path.join(folder, "xdelta.exe"))]
+        if not folders:
+            return []
+        try:
+            decoder = windows_decoder.get(self.fixture_root)
+        except windows_decoder.Unavailable as reason:
+            raise Skip(str(reason))
+        if log_calls:
+            self.environment.update(DECODER_REAL=self.windows_path(decoder),
+                                    DECODER_LOG=self.windows_path(self.decoder_log))
+            decoder = self.windows_tool("decoder_launcher")
         placed = []
         for folder in folders:
             path = os.path.join(folder, "xdelta.exe")
-            if os.path.exists(path):
-                continue
-            with open(path, "w") as script:
-                script.write(launcher)
-            os.chmod(path, 0o755)
+            link_or_copy(decoder, path)
             placed.append(path)
         return placed
 
     def decoder_calls(self):
-        """The argument lists the decoder was started with, in order."""
+        """The argument lists the launcher was started with, in order (as the C runtime hands them
+        to a Windows program: bytes of the ANSI code page)."""
         if not os.path.exists(self.decoder_log):
             return []
         with open(self.decoder_log, "rb") as log:
@@ -237,14 +240,9 @@ class WineRunner:
     def held_open(self, path):
         """While the block runs, a Windows program of this prefix holds `path` open for reading."""
         self.prepare()
-        compiler = "x86_64-w64-mingw32-gcc"
-        if not shutil.which(compiler):
-            raise Skip("%s is not installed (tools/setup.sh installs it)" % compiler)
-        holder = os.path.join(self.work_root, "hold_file.exe")
-        if not os.path.exists(holder):
-            subprocess.run([compiler, "-O1", "-static", "-o", holder, HOLDER_SOURCE], check=True)
-        process = subprocess.Popen(["wine", holder, self.windows_path(path)], stdin=subprocess.PIPE,
-                                   stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=self.environment)
+        process = subprocess.Popen(["wine", self.windows_tool("hold_file"), self.windows_path(path)],
+                                   stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                   env=self.environment)
         try:
             answer = process.stdout.readline()
             check(answer.strip() == b"held", "the holder could not open %s: %r" % (path, answer))
@@ -258,13 +256,18 @@ class WineRunner:
     def deliver(process, kind):
         os.killpg(process.pid, signal.SIGINT)
 
-    def run(self, program, cwd, stdin=b"\n", decoder=True, timeout=900, at_drive_root=False, interrupt=None):
+    def run(self, program, cwd, stdin=b"\n", decoder=True, timeout=900, at_drive_root=False, interrupt=None,
+            log_decoder=False, hold_source=None):
         """Runs the program in `cwd`, seen as a folder of drive D: (or, with `at_drive_root`, as the
         root of a drive of its own). The decoder goes into every folder below `cwd` that holds a
         delta file (the folder that is current when the program starts it), or into the folders
-        that `decoder` lists; `decoder` False: no xdelta.exe anywhere. Standard output and error
-        share one pipe, as they share the console. Only a Ctrl-C can `interrupt` it: wine makes
-        SIGINT a console Ctrl-C, but has no signal for a console being closed."""
+        that `decoder` lists; `decoder` False: no xdelta.exe anywhere. With `log_decoder` it is the
+        launcher, and result.decoder_calls lists the arguments of each start. With `hold_source`
+        (the path of the image the decoder reads) the launcher also holds that image, as the
+        decoder does, until the program has tried twice since the decoder ended to remove it;
+        result.held_source_opens counts those tries. Standard output and error share one pipe, as
+        they share the console. Only a Ctrl-C can `interrupt` it: wine makes SIGINT a console
+        Ctrl-C, but has no signal for a console being closed."""
         if interrupt and interrupt.kind != "ctrl-c":
             raise Skip("wine delivers no console event but Ctrl-C")
         self.prepare()
@@ -275,13 +278,23 @@ class WineRunner:
             os.remove(self.decoder_log)
         if decoder is True:
             decoder = [root for root, _, names in os.walk(cwd) if any(name.lower().endswith(".xdelta") for name in names)]
-        placed = self.place_decoders(decoder or [])
+        placed = self.place_decoders(decoder or [], log_calls=log_decoder or hold_source is not None)
+        environment = self.environment
+        hold = None
+        if hold_source is not None:
+            shutil.rmtree(self.hold_folder, ignore_errors=True)
+            os.makedirs(self.hold_folder)
+            environment = dict(self.environment, DECODER_HOLD=self.windows_path(self.hold_folder))
+            hold = SourceHold(hold_source, self.hold_folder)
         try:
             # Interrupted, in a session of its own: a Ctrl-C reaches every program of the console, as a
             # terminal's does.
-            stdout, returncode, seconds = run_program(["wine", self.executable(program)], cwd, self.environment, stdin,
-                                                      timeout, interrupt, self.deliver, new_session=bool(interrupt))
+            stdout, returncode, seconds = run_program(["wine", self.executable(program)], cwd, environment, stdin,
+                                                      timeout, interrupt, self.deliver, new_session=bool(interrupt),
+                                                      on_start=hold.start if hold else None)
         finally:
+            if hold:
+                hold.stop()
             for path in placed:
                 os.remove(path)
         output, start_failures = START_FAILURE.subn(b"", stdout)
@@ -289,4 +302,72 @@ class WineRunner:
         result.start_failures = start_failures
         result.decoder_calls = self.decoder_calls()
         result.start_directory = self.windows_path(cwd)
+        if hold:
+            result.held_source_opens = hold.opens
         return result
+
+
+IN_OPEN = 0x20
+IN_CREATE = 0x100
+IN_MOVED_TO = 0x80
+
+
+class SourceHold:
+    """Lets the launcher's hold on the decoder's source go once the program has opened that file
+    twice since the decoder ended, as its removal does (a removal refused while the file was
+    held, then tried again). The opens are those the kernel reports (inotify) in the source's
+    folder; the decoder's own come before it ends, and the launcher opened its handle before
+    starting it. If the program ends first, the hold goes then."""
+
+    TRIES = 2
+
+    def __init__(self, source, hold_folder):
+        self.name = os.fsencode(os.path.basename(source))
+        self.hold_folder = hold_folder
+        self.opens = 0
+        self.done = threading.Event()
+        self.libc = ctypes.CDLL(None, use_errno=True)
+        self.fd = self.libc.inotify_init1(os.O_NONBLOCK | os.O_CLOEXEC)
+        if self.fd < 0:
+            raise OSError(ctypes.get_errno(), "inotify_init1")
+        for folder, mask in ((os.path.dirname(source), IN_OPEN), (hold_folder, IN_CREATE | IN_MOVED_TO)):
+            if self.libc.inotify_add_watch(self.fd, os.fsencode(folder), mask) < 0:
+                raise OSError(ctypes.get_errno(), "inotify_add_watch %s" % folder)
+        self.thread = None
+
+    def start(self, process):
+        self.thread = threading.Thread(target=self.follow, args=(process,))
+        self.thread.start()
+
+    def events(self):
+        """(watch, mask, name) of the events waiting, if any within 0.1 s."""
+        if not select.select([self.fd], [], [], 0.1)[0]:
+            return
+        data = os.read(self.fd, 65536)
+        offset = 0
+        while offset < len(data):
+            watch, mask, _, length = struct.unpack_from("iIII", data, offset)
+            yield watch, mask, data[offset + 16:offset + 16 + length].rstrip(b"\0")
+            offset += 16 + length
+
+    def follow(self, process):
+        ended = False
+        while not self.done.is_set() and self.opens < self.TRIES and process.poll() is None:
+            for _, mask, name in self.events():
+                if mask & (IN_CREATE | IN_MOVED_TO) and name == b"ended":
+                    ended = True
+                elif mask & IN_OPEN and name == self.name and ended:
+                    self.opens += 1
+        self.release()
+
+    def release(self):
+        with open(os.path.join(self.hold_folder, "release"), "w"):
+            pass
+
+    def stop(self):
+        self.done.set()
+        if self.thread:
+            self.thread.join()
+        else:
+            self.release()
+        os.close(self.fd)
