@@ -81,8 +81,8 @@ private:
     char deltaFolder_[kPathBufferSize] = ""; // where the decoder runs
     FileImageSource image_;
     Artefacts artefacts_;
-    bool made_[2 + kMostStages] = {};        // may exist: the run created it or started its writer
-    bool kept_[2 + kMostStages] = {};
+    bool made_[Artefacts::kMost] = {};       // may exist: the run created it or started its writer
+    bool kept_[Artefacts::kMost] = {};
     bool interrupted_ = false;               // a step stopped because the run was interrupted
 };
 

@@ -53,7 +53,8 @@ int runPatcher(const Game& game);
 struct Artefacts {
     static constexpr int kProbe = 0;
     static constexpr int kTemporary = 1;  // when the release is rebuilt
-    char paths[2 + kMostStages][kPathBufferSize];
+    static constexpr int kMost = 2 + kMostStages;
+    char paths[kMost][kPathBufferSize];
     int count = 0;
 };
 // False when a name would not fit the patchers' path buffers.
