@@ -14,7 +14,7 @@ if [ "$free" -lt "$needed" ]; then
   exit 0
 fi
 rm -rf "$scratch" && mkdir -p "$scratch/games/Elvane (US)" "$scratch/patch"
-fixture=$(python3 tools/fixtures.py elvane-us build/fixtures)
+fixture=$(PYTHONPATH=tests python3 -m fixtures.registry elvane-us build/fixtures)
 echo "A US Elvane image and its French delta, made in $fixture"
 cp --sparse=always "$fixture/us.iso" "$scratch/games/Elvane (US)/Elvane.iso"
 cp "$fixture/EV1_Patch_US-FR_1.xdelta" "$scratch/patch/"

@@ -17,10 +17,13 @@ import os
 import sys
 import tempfile
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests"))
 
-import elvane_layout as layout  # noqa: E402
-from elvane_layout import SECTOR, SplitMix  # noqa: E402
+from fixtures import plan  # noqa: E402
+from fixtures.layouts import (ELVANE, ELVANE_READ_LIMIT, ELVANE_SOUND_RUN_COUNTS, elvane_free_sectors,  # noqa: E402
+                              name_step)
+from fixtures.plan import SECTOR  # noqa: E402
+from fixtures.splitmix import SplitMix  # noqa: E402
 
 MARK = "# Stand-in rows made by tools/make_elvane_standins.py, not read from a disc."
 
@@ -111,7 +114,7 @@ def source_rows(destination, rng):
             raise SystemExit("%s cannot start at %d" % (name, fixed[name]))
         placed[name] = fixed[name]
         cursor = fixed[name] + size[name]
-    regions = [(start, end) for start, end in layout.free_sectors() if end - start >= 1000]
+    regions = [(start, end) for start, end in elvane_free_sectors() if end - start >= 1000]
     regions[0] = (cursor, regions[0][1])
     for start, end in regions:
         waiting = []
@@ -130,7 +133,7 @@ def source_rows(destination, rng):
 def sound_offsets(run, rng):
     """Byte offsets of a run: the known first and last ones, random slots of 4 sectors or more
     between them, and the run's end offset."""
-    count, end = layout.SOUND_RUN_COUNTS[run], SOUND_ENDS[run] // SECTOR
+    count, end = ELVANE_SOUND_RUN_COUNTS[run], SOUND_ENDS[run] // SECTOR
     first = [offset // SECTOR for offset in SOUND_FIRST.get(run, [0])]
     last = [offset // SECTOR for offset in SOUND_LAST.get(run, [])]
     boundary = last[0] if last else end
@@ -147,16 +150,16 @@ def write_tables(folder):
     destination = destination_rows(rng)
     source = source_rows(destination, rng)
     os.makedirs(folder, exist_ok=True)
-    with open(os.path.join(folder, layout.NAMES_FILE), "w", encoding="ascii", newline="\n") as names:
+    with open(os.path.join(folder, ELVANE.names_file), "w", encoding="ascii", newline="\n") as names:
         names.write(MARK + "\n# Elvane file area (rebuild step 49): %d files.\n\n" % len(destination))
         names.write("# US layout, in disc order: first sector from the start of the area, length in sectors, name.\n")
         names.write("[destination]\n")
         names.writelines("%d %d %s\n" % row for row in destination)
         names.write("\n# European layout, in disc order: first sector from base sector %d, name.\n"
-                    % layout.NAME_AREA_BASE_SECTOR)
+                    % (name_step(ELVANE).source // SECTOR))
         names.write("[source]\n")
         names.writelines("%d %s\n" % row for row in source)
-    for run, file_name in enumerate(layout.SOUND_FILES):
+    for run, file_name in enumerate(ELVANE.sound_files):
         offsets, end = sound_offsets(run, rng)
         with open(os.path.join(folder, file_name), "w", encoding="ascii", newline="\n") as sounds:
             sounds.write(MARK + "\n# Sound run S%d (rebuild step %d): %d streams, byte offsets in the US run.\n"
@@ -167,32 +170,32 @@ def write_tables(folder):
 
 def check_layout(folder):
     """What the known facts leave open but a rebuild needs: the pieces fit and add up."""
-    tables = layout.Tables(folder)
-    if [len(offsets) for offsets, _ in tables.sounds] != list(layout.SOUND_RUN_COUNTS):
+    tables = ELVANE.tables(folder)
+    if [len(offsets) for offsets, _ in tables.sounds] != list(ELVANE_SOUND_RUN_COUNTS):
         raise SystemExit("the sound tables hold the wrong number of streams")
-    for piece in layout.pieces(tables):
-        if piece.source is not None and piece.source + piece.length > layout.READ_LIMIT:
-            raise SystemExit("a piece reads past byte %d" % layout.READ_LIMIT)
+    for piece in plan.pieces(ELVANE, tables):
+        if piece.source is not None and piece.source + piece.length > ELVANE_READ_LIMIT:
+            raise SystemExit("a piece reads past byte %d" % ELVANE_READ_LIMIT)
 
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--out", default=layout.DATA)
+    parser.add_argument("--out", default=ELVANE.data)
     parser.add_argument("--check", action="store_true")
     options = parser.parse_args()
     if not options.check:
         write_tables(options.out)
         check_layout(options.out)
         return 0
-    with open(os.path.join(layout.DATA, layout.NAMES_FILE), encoding="ascii") as committed:
+    with open(os.path.join(ELVANE.data, ELVANE.names_file), encoding="ascii") as committed:
         if committed.readline().rstrip("\n") != MARK:
             print("SKIPPED: the data folder holds real tables, not stand-ins made here")
             return 77
     with tempfile.TemporaryDirectory() as fresh:
         write_tables(fresh)
         check_layout(fresh)
-        differing = [name for name in [layout.NAMES_FILE] + layout.SOUND_FILES
-                     if not filecmp.cmp(os.path.join(fresh, name), os.path.join(layout.DATA, name), shallow=False)]
+        differing = [name for name in (ELVANE.names_file,) + ELVANE.sound_files
+                     if not filecmp.cmp(os.path.join(fresh, name), os.path.join(ELVANE.data, name), shallow=False)]
     if differing:
         print("the committed stand-ins differ from a new run: %s" % ", ".join(differing))
         return 1

@@ -21,6 +21,11 @@ import os
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests"))
+
+from fixtures.layouts import VELMORA  # noqa: E402
+from fixtures.splitmix import SplitMix  # noqa: E402
+
 AREA_END = 369323
 DESTINATION_COUNT = 3552
 EXTRA_SECTORS = 14
@@ -29,24 +34,7 @@ FIXED_HEAD = [("vpackj/v00000.afs", 25517), ("vpackj/v07000.afs", 23600)]
 FIXED_LAST = ("saves/kunai/obj.knb", 5)
 
 MARK = "# Velmora name table, STAND-IN rows made by tools/make_velmora_tables.py (see README.md)."
-OUTPUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "patchers", "velmora", "data", "names.txt")
-
-
-class SplitMix64:
-    """A tiny generator written out here, so that no library change can alter the tables."""
-
-    def __init__(self, seed):
-        self.state = seed
-
-    def next(self):
-        self.state = (self.state + 0x9E3779B97F4A7C15) & 0xFFFFFFFFFFFFFFFF
-        z = self.state
-        z = ((z ^ (z >> 30)) * 0xBF58476D1CE4E5B9) & 0xFFFFFFFFFFFFFFFF
-        z = ((z ^ (z >> 27)) * 0x94D049BB133111EB) & 0xFFFFFFFFFFFFFFFF
-        return z ^ (z >> 31)
-
-    def below(self, n):
-        return self.next() % n
+OUTPUT = os.path.join(VELMORA.data, VELMORA.names_file)
 
 
 def middle_names():
@@ -82,7 +70,7 @@ def middle_lengths(names, total, generator):
 
 
 def build():
-    generator = SplitMix64(0x56454C4D4F5241)  # "VELMORA"
+    generator = SplitMix(0x56454C4D4F5241)  # "VELMORA"
     names = middle_names()
     fixed = sum(length for _, length in FIXED_HEAD) + FIXED_LAST[1]
     rows = FIXED_HEAD + list(zip(names, middle_lengths(names, AREA_END - fixed, generator))) + [FIXED_LAST]

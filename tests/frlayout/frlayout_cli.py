@@ -8,7 +8,6 @@ frlayout_cli.py names --program PATH        the printed table against xorriso's 
 """
 
 import argparse
-import importlib.util
 import os
 import shutil
 import subprocess
@@ -16,19 +15,12 @@ import sys
 import tempfile
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
-sys.path.insert(0, os.path.join(ROOT, "tools"))
+sys.path.insert(0, os.path.join(ROOT, "tests"))
 
-import releases  # noqa: E402
+from fixtures import releases  # noqa: E402
+from fixtures.tables import reader  # noqa: E402  (the build's own reader of the table files)
 
 SKIPPED = 77
-
-
-def embed_tables():
-    """The build's own reader of the table files."""
-    found = importlib.util.spec_from_file_location("embed_tables", os.path.join(ROOT, "cmake", "embed_tables.py"))
-    module = importlib.util.module_from_spec(found)
-    found.loader.exec_module(module)
-    return module
 
 
 def sparse_image(path, release, size=None):
@@ -129,7 +121,7 @@ def names(program):
             return ["frlayout names failed:\n" + done.stderr]
         with open(os.path.join(folder, "names.txt"), "w") as table:
             table.write(done.stdout)
-        sections = embed_tables().read_names(os.path.join(folder, "names.txt"))
+        sections = reader.read_names(os.path.join(folder, "names.txt"))
         wanted = [(name, us[name][0] - first, us[name][1]) for name in us_order]
         if sections["destination"] != wanted:
             failures.append("destination rows %s, wanted %s" % (sections["destination"], wanted))

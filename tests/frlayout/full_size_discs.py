@@ -13,20 +13,18 @@ xorriso or fallocate, or with too little free disk.
 """
 
 import argparse
-import importlib.util
 import os
 import shutil
-import struct
 import subprocess
 import sys
 import time
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
-sys.path.insert(0, os.path.join(ROOT, "tools"))
+sys.path.insert(0, os.path.join(ROOT, "tests"))
 
-import elvane_layout  # noqa: E402
-import releases  # noqa: E402
-import velmora_fixture  # noqa: E402
+from fixtures import plan, releases  # noqa: E402
+from fixtures.layouts import ELVANE, VELMORA, name_step  # noqa: E402
+from fixtures.tables import reader  # noqa: E402
 
 SECTOR = 2048
 SKIPPED = 77
@@ -37,13 +35,6 @@ FILL = "zz_fill"  # the folder of hidden files
 
 class Failure(Exception):
     pass
-
-
-def embed_tables():
-    found = importlib.util.spec_from_file_location("embed_tables", os.path.join(ROOT, "cmake", "embed_tables.py"))
-    module = importlib.util.module_from_spec(found)
-    found.loader.exec_module(module)
-    return module
 
 
 def shell(command, folder):
@@ -133,49 +124,37 @@ def stamp(image, stamps):
             data.write(payload)
 
 
-def header(kind):
-    return struct.pack("<4I", *elvane_layout.HEADER_WORDS[kind])
-
-
 def elvane_pair(folder):
-    tables = elvane_layout.Tables()
-    names_step = next(step for step in elvane_layout.PLAN if step.kind == "names")
-    area = names_step.target // SECTOR
-    base = names_step.source // SECTOR
+    tables = ELVANE.tables()
+    area, base = name_step(ELVANE).target // SECTOR, name_step(ELVANE).source // SECTOR
     lengths = {name: sectors for name, _, sectors in tables.destination}
     us = write_image(folder, "elvane_us.iso", {name: (area + sector, sectors) for name, sector, sectors in tables.destination},
                      releases.ELVANE_US["size"])
     eu = write_image(folder, "elvane_eu.iso", {name: (base + sector, lengths[name]) for name, sector in tables.source},
                      releases.ELVANE_EU["size"])
     us_stamps, eu_stamps = releases.identity_stamps(releases.ELVANE_US), releases.identity_stamps(releases.ELVANE_EU)
-    for step in elvane_layout.PLAN:
+    for step in ELVANE.plan:
         if step.kind != "sound":
             continue
-        offsets, end = tables.sounds[step.run]
-        for stream in elvane_layout.sound_streams(offsets, end, step.read, step.run):
-            us_stamps[step.target + stream.target] = header(stream.header)
-            eu_stamps[step.source + stream.start] = header(stream.header)
+        for stream in plan.step_streams(step, tables):
+            us_stamps[step.target + stream.target] = plan.header(stream.header)
+            eu_stamps[step.source + stream.start] = plan.header(stream.header)
     stamp(us, us_stamps)
     stamp(eu, eu_stamps)
     return us, eu
 
 
 def velmora_pair(folder):
-    destination, source = velmora_fixture.rebuildlayout.read_name_table(velmora_fixture.NAMES)
-    steps = velmora_fixture.plan((destination, source))
-    target = 0
-    for step in steps:
-        if step[0] == "names":
-            area, base = target // SECTOR, step[1]
-        target += step[-1] if step[0] == "zeros" else step[2]
-    lengths = {name: sectors for _, sectors, name in destination}
-    ordered = sorted(source)
+    tables = VELMORA.tables()
+    area, base = name_step(VELMORA).target // SECTOR, name_step(VELMORA).source // SECTOR
+    lengths = {name: sectors for name, _, sectors in tables.destination}
+    ordered = sorted((sector, name) for name, sector in tables.source)
     visible = {}
     for index, (sector, name) in enumerate(ordered):
         # The European file that the US layout lacks fills the sectors up to the next file.
         length = lengths.get(name, ordered[index + 1][0] - sector if index + 1 < len(ordered) else 1)
         visible[name] = (base + sector, length)
-    us = write_image(folder, "velmora_us.iso", {name: (area + sector, sectors) for sector, sectors, name in destination},
+    us = write_image(folder, "velmora_us.iso", {name: (area + sector, sectors) for name, sector, sectors in tables.destination},
                      releases.VELMORA_US["size"])
     eu = write_image(folder, "velmora_eu.iso", visible, releases.VELMORA_EU["size"])
     stamp(us, releases.identity_stamps(releases.VELMORA_US))
@@ -191,11 +170,9 @@ def run(program, arguments, folder):
 
 def rows_of(folder, game):
     """The rows of a data folder's tables, without their comments."""
-    parser = embed_tables()
-    if game == "velmora":
-        return parser.read_names(os.path.join(folder, "names.txt"))
-    return (parser.read_names(os.path.join(folder, elvane_layout.NAMES_FILE)),
-            [parser.read_sounds(os.path.join(folder, name)) for name in elvane_layout.SOUND_FILES])
+    layout = ELVANE if game == "elvane" else VELMORA
+    return (reader.read_names(os.path.join(folder, layout.names_file)),
+            [reader.read_sounds(os.path.join(folder, name)) for name in layout.sound_files])
 
 
 def round_trip(program, folder, game):
@@ -227,11 +204,10 @@ def round_trip(program, folder, game):
 
     if game == "elvane":
         # One header more inside a stream of S3's European run: the run holds one stream more.
-        step = [step for step in elvane_layout.PLAN if step.kind == "sound"][2]
-        offsets, end = elvane_layout.Tables().sounds[2]
-        streams = elvane_layout.sound_streams(offsets, end, step.read, 2)
+        step = [step for step in ELVANE.plan if step.kind == "sound"][2]
+        streams = plan.step_streams(step, ELVANE.tables())
         inside = next(stream for stream in streams[10:] if stream.length >= 3 * SECTOR)
-        stamp(eu, {step.source + inside.start + SECTOR: header("full")})
+        stamp(eu, {step.source + inside.start + SECTOR: plan.header("full")})
         before = {name: open(os.path.join(data, name), "rb").read() for name in os.listdir(data)}
         code, output, seconds = run(program, [game, us, eu, "--out", data], folder)
         print("%s: a refused run in %.1f s" % (game, seconds))

@@ -23,17 +23,18 @@ import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE_DIR = os.path.abspath(os.path.join(HERE, "..", ".."))
-for folder in (os.path.join(SOURCE_DIR, "tools"), os.path.join(HERE, "..", "scenarios"), os.path.join(HERE, "..", "windows")):
-    sys.path.insert(0, folder)
+for folder in (os.path.join(HERE, ".."), os.path.join(HERE, "..", "scenarios"), os.path.join(HERE, "..", "windows")):
+    sys.path.insert(0, os.path.abspath(folder))
 
 import check_executable  # noqa: E402
-import discimage  # noqa: E402
-import fixtures  # noqa: E402
 import harness  # noqa: E402
-import make_release  # noqa: E402
 import messages  # noqa: E402
 import wine_runner  # noqa: E402
+from fixtures import images  # noqa: E402
+from fixtures.source_tree import tool  # noqa: E402
 from harness import GiB, check, expect_files, expect_text  # noqa: E402
+
+make_release = tool("make_release")
 
 FIXTURE = "elvane-us"
 # What the Linux programs may load: the C library and the loader, nothing of the compiler's.
@@ -66,7 +67,7 @@ def unpack(archive, folder):
 
 
 def package(options, context):
-    source = context.fixture(FIXTURE)
+    source = context.fixture(FIXTURE).folder
     completed = subprocess.run(["bash", os.path.join(SOURCE_DIR, "tools", "package.sh"), "--with-delta", source,
                                 "--dist", options.dist])
     check(completed.returncode == 0, "tools/package.sh ended with status %d" % completed.returncode)
@@ -102,7 +103,7 @@ def check_linux_program(path):
 
 
 def contents(options, context):
-    delta = fixtures.facts(context.fixture(FIXTURE))["delta"]
+    delta = context.fixture(FIXTURE).facts["delta"]
     folders = {}
     for platform in make_release.PLATFORMS:
         folder = unpack(archive_path(options.dist, options.version, platform), context.scratch(0))
@@ -131,18 +132,18 @@ def contents(options, context):
 
 def patches_like_a_player(platform, options, context):
     """The archive unpacked into a fresh folder, the player's image put beside the programs."""
-    source = context.fixture(FIXTURE)
-    facts = fixtures.facts(source)
+    made = context.fixture(FIXTURE)
+    facts = made.facts
     folder = unpack(archive_path(options.dist, options.version, platform), context.scratch(3 * GiB))
-    image = context.place(os.path.join(source, facts["image"]), folder, "Elvane.iso")
+    image = context.place(made.path("image"), folder, "Elvane.iso")
     context.runner.program_dir = folder
     result = context.run("frpatch_elvane", folder)
     expect_text(result, messages.banner("Elvane") + messages.recognised(False, "Elvane.iso") + messages.PATCHING
                 + messages.success("Elvane_patched.iso") + messages.CLOSING, context.runner.encoding)
     expect_files(folder, shipped_files(platform, facts["delta"]) + ["Elvane.iso", "Elvane_patched.iso"])
-    check(discimage.file_sha256(os.path.join(folder, "Elvane_patched.iso")) == facts["french_sha256"],
+    check(images.file_sha256(os.path.join(folder, "Elvane_patched.iso")) == facts["french_sha256"],
           "the French image differs from the decoder's own")
-    check(discimage.file_sha256(image) == facts["image_sha256"], "the player's image changed")
+    check(images.file_sha256(image) == facts["image_sha256"], "the player's image changed")
     print("patched in %.1f s" % result.seconds)
 
 

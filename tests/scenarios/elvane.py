@@ -2,10 +2,8 @@
 
 import os
 
-import discimage
-import fixtures
 import messages
-import releases
+from fixtures import images, releases
 from harness import (GiB, Interrupt, check, expect_files, expect_nothing_found, expect_text, file_reaches,
                      long_start_folder, pipe_named, progress_around, scenario, without_decoder_complaints)
 
@@ -14,11 +12,10 @@ PROGRAM = "frpatch_elvane"
 
 def place_us(context, folder, *image_parts, delta_parts=("EV1_Patch_US-FR_1.xdelta",)):
     """Copies the US image and its delta into the scratch folder; returns the fixture facts."""
-    source = context.fixture("elvane-us")
-    facts = fixtures.facts(source)
-    context.place(os.path.join(source, facts["image"]), folder, *image_parts)
-    context.place(os.path.join(source, facts["delta"]), folder, *delta_parts)
-    return facts
+    made = context.fixture("elvane-us")
+    context.place(made.path("image"), folder, *image_parts)
+    context.place(made.path("delta"), folder, *delta_parts)
+    return made.facts
 
 
 def check_progress(shown, first=0, last=100):
@@ -41,8 +38,8 @@ def us_in_subfolder(context):
     check(result.returncode == 0, "exit status %d" % result.returncode)
     expect_files(folder, ["sub/deeper/game.iso", "sub/deeper/game_patched.iso", "other/place/EV1_Patch_US-FR_1.xdelta"])
     patched = os.path.join(folder, "sub", "deeper", "game_patched.iso")
-    check(discimage.file_sha256(patched) == facts["french_sha256"], "the French image differs from the decoder's own")
-    check(discimage.file_sha256(os.path.join(folder, "sub", "deeper", "game.iso")) == facts["image_sha256"],
+    check(images.file_sha256(patched) == facts["french_sha256"], "the French image differs from the decoder's own")
+    check(images.file_sha256(os.path.join(folder, "sub", "deeper", "game.iso")) == facts["image_sha256"],
           "the player's image changed")
 
 
@@ -50,11 +47,11 @@ def us_in_subfolder(context):
 def decoys_skipped(context):
     """Images of the wrong size, or of the US size with another marker or boot path, are no Elvane
     image: each alone, the not-found text follows and nothing is written."""
-    source = os.path.join(context.fixture("elvane-us"), fixtures.facts(context.fixture("elvane-us"))["image"])
+    source = context.fixture("elvane-us").path("image")
 
     def us_image_with(offset, data):
         def fill(folder):
-            discimage.patch_bytes(context.place(source, folder, "game.iso"), offset, data)
+            images.patch_bytes(context.place(source, folder, "game.iso"), offset, data)
         return fill
 
     def small(folder):
@@ -63,7 +60,7 @@ def decoys_skipped(context):
 
     def huge(folder):
         # As large as the US image plus 4 GiB: its low 32 bits alone would pass for the US size.
-        discimage.make_sparse(os.path.join(folder, "huge.iso"), releases.ELVANE_US["size"] + 4 * GiB,
+        images.make_sparse(os.path.join(folder, "huge.iso"), releases.ELVANE_US["size"] + 4 * GiB,
                               releases.identity_stamps(releases.ELVANE_US))
 
     expect_nothing_found(context, PROGRAM, [
@@ -113,7 +110,7 @@ def no_decoder(context):
                         context.runner.encoding)
     check(shown == [], "progress shown without a decoder: %s" % shown)
     expect_files(folder, ["game.iso", "EV1_Patch_US-FR_1.xdelta"])
-    check(discimage.file_sha256(os.path.join(folder, "game.iso")) == facts["image_sha256"], "the player's image changed")
+    check(images.file_sha256(os.path.join(folder, "game.iso")) == facts["image_sha256"], "the player's image changed")
 
 
 @scenario("elvane_old_output_removed_first", disk=3 * GiB)
@@ -142,8 +139,8 @@ def wrong_dump(context):
     folder = context.scratch(3 * GiB)
     place_us(context, folder, "game.iso")
     image = os.path.join(folder, "game.iso")
-    discimage.patch_bytes(image, 100, bytes([discimage.read_bytes(image, 100, 1)[0] ^ 0xFF]))
-    crc = discimage.file_crc32(image)
+    images.patch_bytes(image, 100, bytes([images.read_bytes(image, 100, 1)[0] ^ 0xFF]))
+    crc = images.file_crc32(image)
     check(crc != releases.ELVANE_US["crc32"], "the changed image kept the published CRC32")
     result = without_decoder_complaints(context.run(PROGRAM, folder))
     expect_text(result, messages.banner("Elvane") + messages.recognised(False, "game.iso") + messages.PATCHING
@@ -186,7 +183,7 @@ def unusual_file_names(context):
     expect_text(result, messages.banner("Elvane") + messages.recognised(False, image) + messages.PATCHING
                 + messages.success(output) + messages.CLOSING, context.runner.encoding)
     expect_files(folder, ["dir $x/" + name, "dir $x/" + name[:-4] + "_patched.iso", "EV1_Patch_US-FR_A.XDELTA"])
-    check(discimage.file_sha256(os.path.join(folder, "dir $x", name[:-4] + "_patched.iso")) == facts["french_sha256"],
+    check(images.file_sha256(os.path.join(folder, "dir $x", name[:-4] + "_patched.iso")) == facts["french_sha256"],
           "the French image differs from the decoder's own")
 
 
@@ -205,7 +202,7 @@ def interrupted_during_delta(context):
         record = os.path.join(context.scratch(0), "decoder.pid")
         probe = os.path.join(folder, "xdelta3")
         with open(probe, "w") as script:
-            script.write('#!/bin/sh\necho $$ > "%s"\nexec "%s" "$@"\n' % (record, discimage.xdelta3()))
+            script.write('#!/bin/sh\necho $$ > "%s"\nexec "%s" "$@"\n' % (record, images.xdelta3()))
         os.chmod(probe, 0o755)
         files.append("xdelta3")
     kind = "terminate" if native else "ctrl-c"
@@ -224,4 +221,4 @@ def interrupted_during_delta(context):
             check(False, "the decoder (process %d) outlived the run" % decoder)
         except ProcessLookupError:
             pass
-    check(discimage.file_sha256(os.path.join(folder, "game.iso")) == facts["image_sha256"], "the player's image changed")
+    check(images.file_sha256(os.path.join(folder, "game.iso")) == facts["image_sha256"], "the player's image changed")

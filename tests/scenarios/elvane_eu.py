@@ -9,11 +9,9 @@ import signal
 import subprocess
 import time
 
-import discimage
-import fixture_elvane_eu
-import fixtures
 import messages
-import releases
+from fixtures import images, releases
+from fixtures.elvane import EU_DELTA
 from harness import (GiB, Interrupt, Result, Skip, check, collapse_repeats, expect_files, expect_text, file_reaches,
                      progress_around, scenario, split_progress, without_decoder_complaints)
 
@@ -25,12 +23,11 @@ DISK = 6 * GiB
 DECODER_STARTED = "\n[decoder started]\n"
 
 
-def place_eu(context, folder, image_parts, delta_parts=("patchs", fixture_elvane_eu.DELTA)):
-    source = context.fixture("elvane-eu")
-    facts = fixtures.facts(source)
-    context.place(os.path.join(source, facts["image"]), folder, *image_parts)
-    context.place(os.path.join(source, facts["delta"]), folder, *delta_parts)
-    return facts
+def place_eu(context, folder, image_parts, delta_parts=("patchs", EU_DELTA)):
+    made = context.fixture("elvane-eu")
+    context.place(made.path("image"), folder, *image_parts)
+    context.place(made.path("delta"), folder, *delta_parts)
+    return made.facts
 
 
 def opening(context, image):
@@ -42,7 +39,7 @@ def install_probe(folder, record):
     itself, hashes the temporary image it is given while the real decoder works on it, and hands
     over to xdelta3. The hash lands in `record` once complete; the patcher may remove the image
     meanwhile, as the probe holds it open."""
-    real = discimage.xdelta3()
+    real = images.xdelta3()
     script = "\n".join([
         "#!/bin/sh",
         "# frpatch_elvane runs: xdelta3 -d -fs SOURCE DELTA OUTPUT",
@@ -100,11 +97,11 @@ def rebuild_and_patch(context):
                 opening(context, image) + messages.success(context.display(*output)) + messages.CLOSING,
                 context.runner.encoding)
     check(result.returncode == 0, "exit status %d" % result.returncode)
-    expect_files(folder, ["/".join(image), "/".join(output), "patchs/" + fixture_elvane_eu.DELTA, "patchs/xdelta3"])
-    check(discimage.file_sha256(os.path.join(folder, *output)) == facts["french_sha256"], "the French image is wrong")
+    expect_files(folder, ["/".join(image), "/".join(output), "patchs/" + EU_DELTA, "patchs/xdelta3"])
+    check(images.file_sha256(os.path.join(folder, *output)) == facts["french_sha256"], "the French image is wrong")
     check(wait_for(record, 180) == facts["temporary_sha256"],
           "the temporary image differs from the one the tables call for")
-    check(discimage.file_sha256(os.path.join(folder, *image)) == facts["image_sha256"], "the player's image changed")
+    check(images.file_sha256(os.path.join(folder, *image)) == facts["image_sha256"], "the player's image changed")
 
 
 @scenario("elvane_eu_broken_delta", disk=DISK)
@@ -114,12 +111,12 @@ def broken_delta(context):
     and the decoder to be checked instead."""
     folder = context.scratch(DISK)
     facts = place_eu(context, folder, ("game.iso",))
-    delta = os.path.join(folder, "patchs", fixture_elvane_eu.DELTA)
+    delta = os.path.join(folder, "patchs", EU_DELTA)
     os.truncate(delta, os.path.getsize(delta) // 2)
     result = without_decoder_complaints(context.run(PROGRAM, folder))
     check(result.decoder_complaints, "the decoder did not stop on the cut delta")
     expect_text(result, opening(context, ("game.iso",)) + messages.failure("game.iso")
-                + messages.image_right("game.iso", "EU", releases.ELVANE_EU["crc32"], fixture_elvane_eu.DELTA,
+                + messages.image_right("game.iso", "EU", releases.ELVANE_EU["crc32"], EU_DELTA,
                                        context.runner.decoder_name)
                 + messages.CLOSING, context.runner.encoding)
     shown, crc_pass = progress_around(result, messages.checking("game.iso"), context.runner.encoding)
@@ -128,8 +125,8 @@ def broken_delta(context):
     check(len(shown) > 51 and shown == sorted(shown) and shown[-1] < 100,
           "the output did not grow part way (progress %s)" % shown[50:])
     check(crc_pass and crc_pass == sorted(crc_pass) and crc_pass[-1] == 100, "CRC32 progress was %s" % crc_pass)
-    expect_files(folder, ["game.iso", "patchs/" + fixture_elvane_eu.DELTA])
-    check(discimage.file_sha256(os.path.join(folder, "game.iso")) == facts["image_sha256"], "the player's image changed")
+    expect_files(folder, ["game.iso", "patchs/" + EU_DELTA])
+    check(images.file_sha256(os.path.join(folder, "game.iso")) == facts["image_sha256"], "the player's image changed")
 
 
 @scenario("elvane_eu_no_decoder", disk=DISK)
@@ -142,7 +139,7 @@ def no_decoder(context):
     shown = expect_text(result, opening(context, ("game.iso",)) + messages.no_decoder(context.runner.decoder_name, patchs)
                         + messages.CLOSING, context.runner.encoding)
     check(shown == [], "progress shown: %s" % shown)
-    expect_files(folder, ["game.iso", "patchs/" + fixture_elvane_eu.DELTA])
+    expect_files(folder, ["game.iso", "patchs/" + EU_DELTA])
 
 
 def run_with_file_size_limit(context, folder, limit):
@@ -177,7 +174,7 @@ def write_fails(context):
         reached = round(limit / US_SIZE * 50)
         check(shown == list(range(len(shown))) and len(shown) <= reached + 1, "%s: progress %s" % (what, shown))
         check(result.returncode == 0, "%s: exit status %d" % (what, result.returncode))
-        expect_files(folder, ["game.iso", "patchs/" + fixture_elvane_eu.DELTA])
+        expect_files(folder, ["game.iso", "patchs/" + EU_DELTA])
         shutil.rmtree(folder)
 
 
@@ -195,7 +192,7 @@ def disk_too_small(context):
                         context.runner.encoding)
     check(shown == [], "progress shown: %s" % shown)
     check(result.returncode == 0, "exit status %d" % result.returncode)
-    expect_files(folder, ["game.iso", "patchs/" + fixture_elvane_eu.DELTA])
+    expect_files(folder, ["game.iso", "patchs/" + EU_DELTA])
 
 
 @scenario("elvane_eu_interrupted_during_rebuild", disk=3 * GiB, runners=("native", "wine"))
@@ -210,5 +207,5 @@ def interrupted_during_rebuild(context):
                         context.runner.encoding)
     check(shown and shown[-1] < 50, "not interrupted during the rebuild: progress %s" % shown)
     check(result.returncode == 0, "exit status %d" % result.returncode)
-    expect_files(folder, ["game.iso", "patchs/" + fixture_elvane_eu.DELTA])
-    check(discimage.file_sha256(os.path.join(folder, "game.iso")) == facts["image_sha256"], "the player's image changed")
+    expect_files(folder, ["game.iso", "patchs/" + EU_DELTA])
+    check(images.file_sha256(os.path.join(folder, "game.iso")) == facts["image_sha256"], "the player's image changed")

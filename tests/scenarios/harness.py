@@ -16,11 +16,10 @@ import threading
 import time
 import traceback
 
-TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools")
-sys.path.insert(0, os.path.abspath(TOOLS))
+# tests/, where the fixture package lives.
+sys.path.insert(0, os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")))
 
-import discimage  # noqa: E402
-import fixtures  # noqa: E402
+from fixtures import images, registry  # noqa: E402
 
 SCENARIOS = {}
 GiB = 2 ** 30
@@ -212,13 +211,16 @@ class Context:
         self.mounts = []
 
     def fixture(self, name):
-        os.makedirs(self.fixture_root, exist_ok=True)
-        return fixtures.get(name, self.fixture_root)
+        """The cached fixture `name` (a registry.Fixture); Skip when the disk cannot hold it."""
+        try:
+            return registry.get(name, self.fixture_root)
+        except registry.NoRoom as reason:
+            raise Skip(str(reason))
 
     def scratch(self, disk):
         """A new empty folder; Skip when the disk cannot hold what the scenario writes."""
         os.makedirs(self.scratch_root, exist_ok=True)
-        free = discimage.free_bytes(self.scratch_root)
+        free = images.free_bytes(self.scratch_root)
         if free < disk:
             raise Skip("needs %.1f GiB free in %s, has %.1f GiB" % (disk / GiB, self.scratch_root, free / GiB))
         folder = os.path.join(self.scratch_root, "run-%d" % len(self.folders))
@@ -242,7 +244,7 @@ class Context:
         """Copies a fixture file (sparse) to a path inside a scratch folder, making its folders."""
         target = os.path.join(*target_parts)
         os.makedirs(os.path.dirname(target), exist_ok=True)
-        discimage.copy_sparse(source, target)
+        images.copy_sparse(source, target)
         return target
 
     def display(self, *parts):

@@ -1,32 +1,15 @@
 """Scenarios of modetoggle on full-size sparse French Velmora images, run as a player would."""
 
 import fcntl
-import hashlib
 import os
-import struct
 
-import discimage
-import fixtures
-import releases
+from fixtures import images, releases
+from fixtures.modetoggle import IMAGE_SIZE, SITES, sha256_with, words
 from harness import GiB, Skip, check, expect_text, scenario
 
 PROGRAM = "modetoggle"
-FIXTURE = "modetoggle-fr"
-IMAGE_SIZE = releases.VELMORA_FR_SIZE
 BOOT_OFFSET = releases.VELMORA_US["boot_offset"]
 BOOT_PATH = releases.VELMORA_US["boot"]
-
-# The four instruction words of the mode switch: offset, 480i word (the game's own), 480p word.
-SITES = [(0x40BC4C, 0x00052C00, 0x3C050000),
-         (0x40BC54, 0x00063400, 0x3C060050),
-         (0x40BC5C, 0x00073C00, 0x3C070001),
-         (0x40BF1C, 0x00094C00, 0x3C090010)]
-
-
-def words(mode):
-    """{offset: 4 little-endian bytes} of the 480i or 480p set."""
-    column = 1 if mode == "480i" else 2
-    return {site[0]: struct.pack("<I", site[column]) for site in SITES}
 
 
 BANNER = "\n**** Patcheur pour mettre Velmora en 480p ****\n\n\n"
@@ -40,47 +23,13 @@ def switched(name, mode):
             + "Mode actuel : " + shown + CLOSING)
 
 
-def sha256_with(path, patches):
-    """sha256 of the file as it would read with `patches` ({offset: bytes}) written over it."""
-    digest = hashlib.sha256()
-    block_size = 1 << 24
-    with open(path, "rb") as data:
-        start = 0
-        while True:
-            block = data.read(block_size)
-            if not block:
-                return digest.hexdigest()
-            block = bytearray(block)
-            for offset, patch in patches.items():
-                if start <= offset < start + len(block):
-                    block[offset - start:offset - start + len(patch)] = patch
-            digest.update(block)
-            start += len(block)
-
-
-@fixtures.fixture(FIXTURE)
-def french_image(folder):
-    """A French Velmora image in 480i: stamped sectors, the boot path, the executable's region."""
-    image = os.path.join(folder, "fr.iso")
-    stamps = fixtures.regular_stamps("velmora-fr", IMAGE_SIZE, 48 * 2 ** 20)
-    # The code around the patch sites is not zero, so that a stray write shows in the hash.
-    stamps[0x40B000] = discimage.sector_stamp("velmora-fr-code", 0x40B000, 4096)
-    stamps.update(releases.identity_stamps(releases.VELMORA_US))
-    discimage.make_sparse(image, IMAGE_SIZE, stamps)
-    for offset, data in words("480i").items():
-        discimage.patch_bytes(image, offset, data)
-    return {"image": "fr.iso", "sha256_480i": discimage.file_sha256(image),
-            "sha256_480p": sha256_with(image, words("480p"))}
-
-
 def place_image(context, folder, *parts):
-    source = context.fixture(FIXTURE)
-    facts = fixtures.facts(source)
-    return context.place(os.path.join(source, facts["image"]), folder, *parts), facts
+    made = context.fixture("modetoggle-fr")
+    return context.place(made.path("image"), folder, *parts), made.facts
 
 
 def site_bytes(path):
-    return {offset: discimage.read_bytes(path, offset, 4) for offset, _, _ in SITES}
+    return {offset: images.read_bytes(path, offset, 4) for offset, _, _ in SITES}
 
 
 def check_switch(context, folder, image, name, mode, expected_sha256):
@@ -89,7 +38,7 @@ def check_switch(context, folder, image, name, mode, expected_sha256):
     check(result.returncode == 0, "exit status %d" % result.returncode)
     check(site_bytes(image) == words(mode), "the four words are not those of %s: %s" % (mode, site_bytes(image)))
     check(os.path.getsize(image) == IMAGE_SIZE, "the image's size changed")
-    check(discimage.file_sha256(image) == expected_sha256, "bytes other than the four words changed")
+    check(images.file_sha256(image) == expected_sha256, "bytes other than the four words changed")
 
 
 @scenario("modetoggle_flips_480p_and_back", disk=3 * GiB)
@@ -105,14 +54,14 @@ def flips_480p_and_back(context):
 def decoys_skipped(context):
     """Images of the wrong size or boot path are passed over without a word, and left as they were."""
     folder = context.scratch(3 * GiB)
-    source = os.path.join(context.fixture(FIXTURE), "fr.iso")
+    source = context.fixture("modetoggle-fr").path("image")
     wrong_size = os.path.join(folder, "a", "short.iso")
     os.makedirs(os.path.dirname(wrong_size))
-    discimage.make_sparse(wrong_size, IMAGE_SIZE - 2048, {BOOT_OFFSET: BOOT_PATH, **words("480i")})
+    images.make_sparse(wrong_size, IMAGE_SIZE - 2048, {BOOT_OFFSET: BOOT_PATH, **words("480i")})
     no_zero = context.place(source, folder, "b", "boot.iso")
-    discimage.patch_bytes(no_zero, BOOT_OFFSET + 21, b"X")  # the 22nd byte of the boot path is not zero
+    images.patch_bytes(no_zero, BOOT_OFFSET + 21, b"X")  # the 22nd byte of the boot path is not zero
     other_case = context.place(source, folder, "c", "case.ISO")
-    discimage.patch_bytes(other_case, BOOT_OFFSET, b"cdrom0:\\slus_604.18;1\0")
+    images.patch_bytes(other_case, BOOT_OFFSET, b"cdrom0:\\slus_604.18;1\0")
     with open(os.path.join(folder, "small.iso"), "wb") as small:
         small.write(b"\0" * 4096)
     decoys = [wrong_size, no_zero, other_case]
@@ -168,7 +117,7 @@ def image_held_open(context):
     expect_text(result, BANNER + "File      game.iso\nError: Impossible to open the file game.iso.",
                 context.runner.encoding)
     check(result.returncode == 0, "exit status %d" % result.returncode)
-    check(discimage.file_sha256(image) == facts["sha256_480i"], "the image changed")
+    check(images.file_sha256(image) == facts["sha256_480i"], "the image changed")
 
 
 @scenario("modetoggle_after_frpatch_velmora", disk=3 * GiB)
@@ -182,7 +131,7 @@ def after_frpatch_velmora(context):
     patched = context.run(velmora.PROGRAM, folder)
     check(patched.returncode == 0, "frpatch_velmora: exit status %d" % patched.returncode)
     french = os.path.join(folder, "game_patched.iso")
-    check(os.path.exists(french) and discimage.file_sha256(french) == facts["french_sha256"],
+    check(os.path.exists(french) and images.file_sha256(french) == facts["french_sha256"],
           "frpatch_velmora did not write the French image")
 
     # The French image holds whatever its words say; the first run writes the other set.
@@ -192,4 +141,4 @@ def after_frpatch_velmora(context):
     second_sha256 = sha256_with(french, words(second))
     check_switch(context, folder, french, "game_patched.iso", first, first_sha256)
     check_switch(context, folder, french, "game_patched.iso", second, second_sha256)
-    check(discimage.file_sha256(us_image) == facts["us_sha256"], "the US image changed")
+    check(images.file_sha256(us_image) == facts["us_sha256"], "the US image changed")

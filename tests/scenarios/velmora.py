@@ -5,35 +5,26 @@ import stat
 import threading
 import time
 
-import discimage
-import fixtures
 import messages
-import releases
-import velmora_fixture
+from fixtures import images, releases
+from fixtures.velmora import PREPATCH, TRANSLATION
 from harness import (GiB, check, expect_files, expect_nothing_found, expect_text, long_start_folder, pipe_named,
                      progress_around, scenario, without_decoder_complaints)
 
 PROGRAM = "frpatch_velmora"
-PREPATCH = "VL1_Prepatch.xdelta"
-TRANSLATION = "VL1_Patch_v1.xdelta"
-
-
-def fixture(context):
-    folder = velmora_fixture.get(context.fixture_root)
-    return folder, fixtures.facts(folder)
 
 
 def place(context, folder, parts, release, deltas=(PREPATCH, TRANSLATION)):
     """Copies the US or European image to `parts` below `folder`, with the named deltas beside it."""
-    source, facts = fixture(context)
-    image = context.place(os.path.join(source, facts[release]), folder, *parts)
+    made = context.fixture("velmora")
+    image = context.place(made.path(release), folder, *parts)
     for delta in deltas:
-        context.place(os.path.join(source, delta), os.path.dirname(image), delta)
-    return image, facts
+        context.place(os.path.join(made.folder, delta), os.path.dirname(image), delta)
+    return image, made.facts
 
 
 def check_unchanged(image, facts, release):
-    check(discimage.file_sha256(image) == facts[release + "_sha256"], "the player's image changed")
+    check(images.file_sha256(image) == facts[release + "_sha256"], "the player's image changed")
 
 
 def image_right(display, version, delta, context):
@@ -83,7 +74,7 @@ class Captures:
     def sha256(self, path):
         link = self.paths[path]
         check(os.path.exists(link), "%s never appeared" % os.path.basename(path))
-        return discimage.file_sha256(link)
+        return images.file_sha256(link)
 
 
 class DecoderStarts:
@@ -99,7 +90,7 @@ class DecoderStarts:
         self.log = os.path.join(context.scratch(0), "starts.log")
         wrapper = os.path.join(folder, "xdelta3")
         with open(wrapper, "w") as script:
-            script.write('#!/bin/sh\nprintf "%%s\\n" "$*" >> "%s"\nexec "%s" "$@"\n' % (self.log, discimage.xdelta3()))
+            script.write('#!/bin/sh\nprintf "%%s\\n" "$*" >> "%s"\nexec "%s" "$@"\n' % (self.log, images.xdelta3()))
         os.chmod(wrapper, os.stat(wrapper).st_mode | stat.S_IXUSR)
         self.files = ["xdelta3"]
 
@@ -130,7 +121,7 @@ def us_in_subfolder(context):
     check(result.returncode == 0, "exit status %d" % result.returncode)
     expect_files(folder, ["sub/deeper/game.iso", "sub/deeper/game_patched.iso", "sub/deeper/" + PREPATCH,
                           "sub/deeper/" + TRANSLATION])
-    check(discimage.file_sha256(os.path.join(folder, "sub", "deeper", "game_patched.iso")) == facts["french_sha256"],
+    check(images.file_sha256(os.path.join(folder, "sub", "deeper", "game_patched.iso")) == facts["french_sha256"],
           "the French image differs from the decoder's own")
     check_unchanged(image, facts, "us")
 
@@ -155,7 +146,7 @@ def european_three_stages(context):
                           "Velmora (EU)/" + TRANSLATION])
     check(captures.sha256(temporary) == facts["rebuilt_sha256"], "the rebuilt image is not the US layout expected")
     check(captures.sha256(prepatched) == facts["us_sha256"], "the pre-patched image is not the US image")
-    check(discimage.file_sha256(os.path.join(folder, "Velmora (EU)", "game_patched.iso")) == facts["french_sha256"],
+    check(images.file_sha256(os.path.join(folder, "Velmora (EU)", "game_patched.iso")) == facts["french_sha256"],
           "the French image differs from the decoder's own")
     check_unchanged(image, facts, "eu")
 
@@ -210,7 +201,7 @@ def no_image(context):
     written, and an end with standard input closed."""
     def image(release, name, boot):
         def fill(folder):
-            discimage.make_sparse(os.path.join(folder, name), release["size"], {release["boot_offset"]: boot})
+            images.make_sparse(os.path.join(folder, name), release["size"], {release["boot_offset"]: boot})
         return fill
 
     expect_nothing_found(context, PROGRAM, [

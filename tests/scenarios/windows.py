@@ -11,12 +11,12 @@ program hands to the decoder.
 import os
 import re
 
-import discimage
-import fixture_elvane_eu
 import modetoggle_scenarios
 import velmora
 from elvane import place_us
 from elvane_eu import place_eu
+from fixtures import images
+from fixtures.elvane import EU_DELTA
 from harness import GiB, also_under, check, collapse_repeats, expect_files, scenario
 
 # Portable scenarios that run under wine as well, by name; the ones of programs not built yet
@@ -101,9 +101,9 @@ def elvane_us_exact_bytes(context):
     check(result.decoder_calls == [expected_call], "decoder started with %s, expected %s"
           % (result.decoder_calls, [expected_call]))
     expect_files(folder, ["sub/deeper/game.iso", "sub/deeper/game_patched.iso", "other/place/EV1_Patch_US-FR_1.xdelta"])
-    check(discimage.file_sha256(os.path.join(folder, "sub", "deeper", "game_patched.iso")) == facts["french_sha256"],
+    check(images.file_sha256(os.path.join(folder, "sub", "deeper", "game_patched.iso")) == facts["french_sha256"],
           "the French image differs from the decoder's own")
-    check(discimage.file_sha256(os.path.join(folder, "sub", "deeper", "game.iso")) == facts["image_sha256"],
+    check(images.file_sha256(os.path.join(folder, "sub", "deeper", "game.iso")) == facts["image_sha256"],
           "the player's image changed")
 
 
@@ -123,7 +123,7 @@ def elvane_no_decoder_at_drive_root(context):
     check(result.decoder_calls == [], "a decoder ran: %s" % result.decoder_calls)
     check(result.start_failures == 0, "the command processor tried to start xdelta.exe %d times" % result.start_failures)
     expect_files(folder, ["game.iso", "EV1_Patch_US-FR_1.xdelta"])
-    check(discimage.file_sha256(os.path.join(folder, "game.iso")) == facts["image_sha256"], "the player's image changed")
+    check(images.file_sha256(os.path.join(folder, "game.iso")) == facts["image_sha256"], "the player's image changed")
 
 
 @scenario("windows_elvane_subfolder_at_drive_root", disk=3 * GiB, runners=("wine",))
@@ -138,7 +138,7 @@ def elvane_subfolder_at_drive_root(context):
     check(result.decoder_calls == [[b"-d", b"-fs", drive + b"jeux\\game.iso", b"EV1_Patch_US-FR_1.xdelta",
                                     drive + b"jeux\\game_patched.iso"]],
           "decoder started with %s" % result.decoder_calls)
-    check(discimage.file_sha256(os.path.join(folder, "jeux", "game_patched.iso")) == facts["french_sha256"],
+    check(images.file_sha256(os.path.join(folder, "jeux", "game_patched.iso")) == facts["french_sha256"],
           "the French image differs from the decoder's own")
 
 
@@ -159,16 +159,16 @@ def elvane_eu_exact_bytes(context):
     check(shown[:51] == list(range(51)), "rebuild progress was %s" % shown[:51])
     check(shown == sorted(shown) and shown[-1] == 100, "progress was %s" % shown)
     start = result.start_directory.encode() + b"\\Jeux\\Elvane (EU)\\"
-    expected_call = [b"-d", b"-fs", start + b"Elvane_temp.iso", fixture_elvane_eu.DELTA.encode(),
+    expected_call = [b"-d", b"-fs", start + b"Elvane_temp.iso", EU_DELTA.encode(),
                      start + b"Elvane_patched.iso"]
     check(result.decoder_calls == [expected_call], "decoder started with %s, expected %s"
           % (result.decoder_calls, [expected_call]))
     expect_files(folder, ["Jeux/Elvane (EU)/Elvane.iso", "Jeux/Elvane (EU)/Elvane_patched.iso",
-                          "patchs/" + fixture_elvane_eu.DELTA])
+                          "patchs/" + EU_DELTA])
     check(captures.sha256(temporary) == facts["temporary_sha256"], "the temporary image is not the US layout expected")
-    check(discimage.file_sha256(os.path.join(folder, "Jeux", "Elvane (EU)", "Elvane_patched.iso"))
+    check(images.file_sha256(os.path.join(folder, "Jeux", "Elvane (EU)", "Elvane_patched.iso"))
           == facts["french_sha256"], "the French image differs from the decoder's own")
-    check(discimage.file_sha256(os.path.join(folder, *image)) == facts["image_sha256"], "the player's image changed")
+    check(images.file_sha256(os.path.join(folder, *image)) == facts["image_sha256"], "the player's image changed")
 
 
 @scenario("windows_elvane_eu_decoder_holds_temporary_image", disk=6 * GiB, runners=("wine",))
@@ -181,7 +181,7 @@ def elvane_eu_decoder_holds_temporary_image(context):
     result = context.run("frpatch_elvane", folder, hold_source=os.path.join(folder, "game_temp.iso"))
     expect_bytes(result, ELVANE_BANNER + european_detected(b"game.iso") + PATCHING,
                  success(b"game_patched.iso") + CLOSING)
-    expect_files(folder, ["game.iso", "game_patched.iso", "patchs/" + fixture_elvane_eu.DELTA])
+    expect_files(folder, ["game.iso", "game_patched.iso", "patchs/" + EU_DELTA])
     check(result.held_source_opens >= 2, "after the decoder ended, the patcher tried %d times to remove the temporary "
           "image it held, not twice: the first removal was not refused" % result.held_source_opens)
 
@@ -202,7 +202,7 @@ def velmora_us_exact_bytes(context):
           % (result.decoder_calls, [expected_call]))
     expect_files(folder, ["Mes jeux/Velmora.iso", "Mes jeux/Velmora_patched.iso", "Mes jeux/" + velmora.PREPATCH,
                           "Mes jeux/" + velmora.TRANSLATION])
-    check(discimage.file_sha256(os.path.join(folder, "Mes jeux", "Velmora_patched.iso")) == facts["french_sha256"],
+    check(images.file_sha256(os.path.join(folder, "Mes jeux", "Velmora_patched.iso")) == facts["french_sha256"],
           "the French image differs from the decoder's own")
     velmora.check_unchanged(image, facts, "us")
 
@@ -231,7 +231,7 @@ def velmora_eu_exact_bytes(context):
                           "Velmora (EU)/" + velmora.TRANSLATION])
     check(captures.sha256(temporary) == facts["rebuilt_sha256"], "the rebuilt image is not the US layout expected")
     check(captures.sha256(prepatched) == facts["us_sha256"], "the pre-patched image is not the US image")
-    check(discimage.file_sha256(os.path.join(folder, "Velmora (EU)", "game_patched.iso")) == facts["french_sha256"],
+    check(images.file_sha256(os.path.join(folder, "Velmora (EU)", "game_patched.iso")) == facts["french_sha256"],
           "the French image differs from the decoder's own")
     velmora.check_unchanged(image, facts, "eu")
 
@@ -252,7 +252,7 @@ def modetoggle_flips_both_ways_at_drive_root(context):
         check(modetoggle_scenarios.site_bytes(image) == modetoggle_scenarios.words(mode),
               "the four words are not those of %s" % mode)
         check(os.path.getsize(image) == modetoggle_scenarios.IMAGE_SIZE, "the image's size changed")
-        check(discimage.file_sha256(image) == facts["sha256_" + mode], "bytes other than the four words changed")
+        check(images.file_sha256(image) == facts["sha256_" + mode], "bytes other than the four words changed")
 
 
 @scenario("windows_modetoggle_image_held_open", disk=3 * GiB, runners=("wine",))
@@ -266,6 +266,6 @@ def modetoggle_image_held_open(context):
     expected = MODETOGGLE_BANNER + b"File      game.iso\r\nError: Impossible to open the file game.iso."
     check(result.stdout == expected, "output differs:\n--- expected\n%r\n--- got\n%r" % (expected, result.stdout))
     check(result.returncode == 0, "exit status %d" % result.returncode)
-    check(discimage.file_sha256(image) == facts["sha256_480i"], "the image changed")
+    check(images.file_sha256(image) == facts["sha256_480i"], "the image changed")
     result = context.run("modetoggle", folder)
     check(result.stdout == mode_switched(b"game.iso", "480p"), "after the holder let go:\n%r" % result.stdout)

@@ -4,10 +4,10 @@ a letter that code page lacks shows as "?", and the images are right to the byte
 
 import os
 
-import discimage
 import modetoggle_scenarios
 import velmora
 from elvane import place_us
+from fixtures import images
 from harness import GiB, check, expect_files, scenario
 from windows import (CLOSING, ELVANE_BANNER, PATCHING, VELMORA_BANNER, expect_bytes, mode_switched, success,
                      us_detected)
@@ -32,7 +32,7 @@ def elvane_accented_names(context):
                  success(shown(GAMES, "Elvane été_patched.iso")) + CLOSING)
     expect_files(folder, [GAMES + "/Elvane été.iso", GAMES + "/Elvane été_patched.iso",
                           "patch/EV1_Patch_US-FR_1.xdelta"])
-    check(discimage.file_sha256(os.path.join(folder, GAMES, "Elvane été_patched.iso")) == facts["french_sha256"],
+    check(images.file_sha256(os.path.join(folder, GAMES, "Elvane été_patched.iso")) == facts["french_sha256"],
           "the French image differs from the decoder's own")
 
 
@@ -45,7 +45,7 @@ def velmora_name_beyond_the_console(context):
                  success(shown(HEART, "Velmora à l'été_patched.iso")) + CLOSING)
     check(b"(c?ur & \x83me)" in result.stdout, "the letter code page 850 lacks is not shown as '?'")
     output = os.path.join(folder, HEART, "Velmora à l'été_patched.iso")
-    check(discimage.file_sha256(output) == facts["french_sha256"], "the French image differs from the decoder's own")
+    check(images.file_sha256(output) == facts["french_sha256"], "the French image differs from the decoder's own")
     velmora.check_unchanged(image, facts, "us")
 
 

@@ -23,9 +23,10 @@ import struct
 import subprocess
 import threading
 
-from harness import Result, Skip, check, run_program  # first: it puts tools/ on the path
+from fixtures.source_tree import tool
+from harness import Result, Skip, check, run_program
 
-import windows_decoder  # noqa: E402
+windows_decoder = tool("windows_decoder")
 
 WINDOWS_SOURCES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "windows")
 COMPILER = "x86_64-w64-mingw32-gcc"
