@@ -17,7 +17,7 @@ import releases  # noqa: E402
 
 BUILDERS = {}
 # Bumped when a builder changes, so that stale caches are made again.
-FORMAT = 2
+FORMAT = 3
 
 
 def fixture(name):
