@@ -55,6 +55,7 @@ enum class FileError {
     Denied,     // the account may not, or the volume is read-only
     NoSpace,    // the volume is full (or the file may grow no further)
     NotAFile,   // a folder, a pipe or a device: nothing a program reads as a disc image
+    Exists,     // a new file was asked for and one of that name is there
     Other,
 };
 
@@ -66,6 +67,7 @@ enum class FileCreation {
     OpenExisting,  // the open fails when the file is missing
     OpenOrCreate,  // contents kept; created empty when missing
     Truncate,      // emptied; created empty when missing
+    New,           // created empty; the open fails when the file exists
 };
 enum class FileSharing {
     // Other programs may open the file too. On POSIX the open takes an advisory lock where it can

@@ -169,12 +169,14 @@ bool PatchRun::decoderFound() {
 }
 
 // Every output goes beside the image: a folder that refuses a new file is named at once, rather than
-// failing late as a CRC32 problem. The probe is an artefact like the others, gone on every path.
+// failing late as a CRC32 problem. The probe is only ever a file of the run's own making: a file of
+// that name already there is the player's, left as it is, and the folder is then left to the stage.
 bool PatchRun::folderWritable() {
     platform::FileHandle probe = platform::kNoFile;
     const platform::FileError error =
         platform::openFile(artefacts_.paths[Artefacts::kProbe], platform::FileAccess::Write,
-                           platform::FileCreation::Truncate, platform::FileSharing::Exclusive, false, probe);
+                           platform::FileCreation::New, platform::FileSharing::Exclusive, false, probe);
+    if (error == platform::FileError::Exists) return true;
     if (error != platform::FileError::None) {
         char folder[kPathBufferSize];
         folderOf(imagePath_, folder);

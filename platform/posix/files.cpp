@@ -33,6 +33,8 @@ FileError errorOf(int code) {
     case EISDIR:
     case ENXIO:  // a pipe with no reader, a device without its hardware
         return FileError::NotAFile;
+    case EEXIST:
+        return FileError::Exists;
     default:
         return FileError::Other;
     }
@@ -57,6 +59,7 @@ FileError openFile(const char* path, FileAccess access, FileCreation creation, F
     // so. O_NONBLOCK: opening a pipe or a device must not wait; regular files ignore the flag.
     int flags = O_CLOEXEC | O_NONBLOCK | (access == FileAccess::Read ? O_RDONLY : O_WRONLY);
     if (creation != FileCreation::OpenExisting) flags |= O_CREAT;
+    if (creation == FileCreation::New) flags |= O_EXCL;
     int descriptor;
     do {
         descriptor = open(path, flags, 0666);

@@ -21,6 +21,9 @@ FileError errorOf(DWORD code) {
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
         return FileError::NoSpace;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return FileError::Exists;
     default:
         return FileError::Other;
     }
@@ -39,6 +42,7 @@ FileError openFile(const char* path, FileAccess access, FileCreation creation, F
     DWORD disposition = OPEN_EXISTING;
     if (creation == FileCreation::OpenOrCreate) disposition = OPEN_ALWAYS;
     if (creation == FileCreation::Truncate) disposition = CREATE_ALWAYS;
+    if (creation == FileCreation::New) disposition = CREATE_NEW;
     const DWORD shared = sharing == FileSharing::Shared ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
     const DWORD attributes = FILE_ATTRIBUTE_NORMAL | (sequential ? FILE_FLAG_SEQUENTIAL_SCAN : 0);
     const HANDLE opened = CreateFileA(path, desired, shared, nullptr, disposition, attributes, nullptr);

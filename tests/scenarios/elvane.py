@@ -28,6 +28,10 @@ def check_progress(shown, first=0, last=100):
 def us_in_subfolder(context):
     folder = context.scratch(3 * GiB)
     facts = place_us(context, folder, "sub", "deeper", "game.iso", delta_parts=("other", "place", "EV1_Patch_US-FR_1.xdelta"))
+    # A file of the player's under the name the run probes the folder with stays as it is.
+    players_file = os.path.join(folder, "sub", "deeper", "game_probe.tmp")
+    with open(players_file, "wb") as notes:
+        notes.write(b"the player's own notes\n")
     result = context.run(PROGRAM, folder)
     encoding = context.runner.encoding
     image = context.display("sub", "deeper", "game.iso")
@@ -36,7 +40,10 @@ def us_in_subfolder(context):
                         + messages.success(output) + messages.CLOSING, encoding)
     check_progress(shown)
     check(result.returncode == 0, "exit status %d" % result.returncode)
-    expect_files(folder, ["sub/deeper/game.iso", "sub/deeper/game_patched.iso", "other/place/EV1_Patch_US-FR_1.xdelta"])
+    expect_files(folder, ["sub/deeper/game.iso", "sub/deeper/game_patched.iso", "sub/deeper/game_probe.tmp",
+                          "other/place/EV1_Patch_US-FR_1.xdelta"])
+    with open(players_file, "rb") as notes:
+        check(notes.read() == b"the player's own notes\n", "the player's file under the probe's name changed")
     patched = os.path.join(folder, "sub", "deeper", "game_patched.iso")
     check(images.file_sha256(patched) == facts["french_sha256"], "the French image differs from the decoder's own")
     check(images.file_sha256(os.path.join(folder, "sub", "deeper", "game.iso")) == facts["image_sha256"],
