@@ -33,6 +33,10 @@ bool FileImageSource::read(uint64_t offset, unsigned char* buffer, uint32_t coun
     return isOpen() && platform::seekFile(file_, offset) && platform::readFile(file_, buffer, count) == FileError::None;
 }
 
+void FileImageSource::willRead(uint64_t offset, uint32_t count) {
+    if (isOpen()) platform::adviseWillRead(file_, offset, count);
+}
+
 FileImageSink::FileImageSink(const char* path) {
     platform::openFile(path, platform::FileAccess::Write, platform::FileCreation::Truncate, platform::FileSharing::Shared,
                        false, file_);

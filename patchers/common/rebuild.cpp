@@ -8,6 +8,9 @@
 
 namespace {
 
+// How far ahead of the copy the name table's reads are announced.
+constexpr uint64_t kNameTableLookAhead = 33554432;
+
 void reportRebuildProgress(const RebuildContext& context) {
     const long double share = static_cast<long double>(context.written) / context.progressTotal * 100;
     printProgress(static_cast<double>(share / context.stageDivisor));
@@ -74,7 +77,18 @@ int writeZeros(uint32_t size, RebuildContext& context) {
 
 int copyByNameTable(uint32_t baseSector, const NameTable& table, RebuildContext& context) {
     int32_t position = 0;
+    // The files lie scattered over the source in another order: the reads of the next few are
+    // announced ahead, so that the disc reads them while the ones before are copied.
+    const NameTableEntry* announced = table.destination;
+    uint64_t announcedBytes = 0, copiedBytes = 0;
     for (const NameTableEntry* entry = table.destination; entry->name[0]; ++entry) {
+        for (; announced->name[0] && announcedBytes < copiedBytes + kNameTableLookAhead; ++announced) {
+            const uint32_t bytes = static_cast<uint32_t>(announced->sectors) * kSectorSize;
+            if (const NameTableEntry* source = findSource(table, announced->name)) {
+                context.source.willRead(uint64_t{baseSector + static_cast<uint32_t>(source->sector)} * kSectorSize, bytes);
+            }
+            announcedBytes += bytes;
+        }
         // Destination rows never overlap: a row that starts before the end of the last one is a
         // broken table, not a gap of four billion sectors.
         if (entry->sector < position) return fail(context, RebuildFailure::BadStep);
@@ -88,6 +102,7 @@ int copyByNameTable(uint32_t baseSector, const NameTable& table, RebuildContext&
                                                      bytes, context)
                                     : writeZeros(bytes, context);
         if (!appended) return 0;
+        copiedBytes += bytes;
         position += entry->sectors;
     }
     return 1;

@@ -103,6 +103,10 @@ bool seekFileEnd(FileHandle file) {
     return lseek(descriptorOf(file), 0, SEEK_END) >= 0;
 }
 
+void adviseWillRead(FileHandle file, uint64_t offset, uint64_t length) {
+    posix_fadvise(descriptorOf(file), static_cast<off_t>(offset), static_cast<off_t>(length), POSIX_FADV_WILLNEED);
+}
+
 FileError readFile(FileHandle file, void* buffer, uint32_t size) {
     char* bytes = static_cast<char*>(buffer);
     uint32_t done = 0;
