@@ -9,6 +9,7 @@ output to the end). The French image of the first program round must be the fixt
 byte. Needs 6 GiB free beside the fixtures.
 """
 
+import os
 import sys
 
 import harness
@@ -21,9 +22,11 @@ def benchmark(options):
     xdelta3 = harness.decoder()
     fixture = harness.dense(options, "elvane-us")
     with harness.Scratch(options, "elvane-us", 6 * harness.GiB) as scratch:
-        image = scratch.place(fixture.path("image"), "game.iso")
-        delta = scratch.place(fixture.path("delta"), fixture.facts["delta"])
-        bare_output, french = scratch.path("bare.iso"), scratch.path("game_patched.iso")
+        image = scratch.place(fixture.path("image"), "run", "game.iso")
+        delta = scratch.place(fixture.path("delta"), "run", fixture.facts["delta"])
+        # The bare output lies outside the program's folder, where its search would take it for an image.
+        os.makedirs(scratch.path("bare"))
+        bare_output, french = scratch.path("bare", "bare.iso"), scratch.path("run", "game_patched.iso")
         right = []
 
         def bare():
@@ -34,7 +37,7 @@ def benchmark(options):
         def patcher_run():
             harness.remove(french)
             harness.cold_cache()
-            run = harness.run([patcher], cwd=scratch.folder)
+            run = harness.run([patcher], cwd=scratch.path("run"))
             if not right:
                 right.append(harness.images.file_sha256(french) == fixture.facts["french_sha256"])
             return run
