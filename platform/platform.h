@@ -92,6 +92,9 @@ bool fileSize(FileHandle file, uint64_t& size);
 // Moves the position to `position` bytes from the start (past the end is allowed).
 bool seekFile(FileHandle file, uint64_t position);
 bool seekFileEnd(FileHandle file);
+// Says that `length` bytes from `offset` will be read soon, so that the system may start reading
+// them meanwhile; only a hint (Windows takes none for a range, and it does nothing there).
+void adviseWillRead(FileHandle file, uint64_t offset, uint64_t length);
 // Reads exactly `size` bytes; a file that ends first is a failure (Other).
 FileError readFile(FileHandle file, void* buffer, uint32_t size);
 // Writes all `size` bytes.

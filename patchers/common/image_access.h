@@ -14,6 +14,8 @@ public:
     // Reads exactly `count` bytes from `offset` into `buffer`; false when they cannot all be read
     // (the image ending first included).
     virtual bool read(uint64_t offset, unsigned char* buffer, uint32_t count) = 0;
+    // Says that these bytes will be read soon; a hint a source may ignore.
+    virtual void willRead(uint64_t /*offset*/, uint32_t /*count*/) {}
 };
 
 // Where a rebuild appends: the temporary image, or memory in a test.
@@ -40,6 +42,7 @@ public:
 
     uint64_t size() const override { return size_; }
     bool read(uint64_t offset, unsigned char* buffer, uint32_t count) override;
+    void willRead(uint64_t offset, uint32_t count) override;
 
 private:
     platform::FileHandle file_ = platform::kNoFile;

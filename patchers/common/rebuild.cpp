@@ -8,6 +8,9 @@
 
 namespace {
 
+// How far ahead of the copy the name table's reads are announced.
+constexpr uint64_t kNameTableLookAhead = 33554432;
+
 void reportRebuildProgress(const RebuildContext& context) {
     const long double share = static_cast<long double>(context.written) / context.progressTotal * 100;
     printProgress(static_cast<double>(share / context.stageDivisor));
@@ -17,20 +20,6 @@ int fail(RebuildContext& context, RebuildFailure failure) {
     context.failure = failure;
     return 0;
 }
-
-// A buffer of `size` bytes (at least one), released with the object.
-class Block {
-public:
-    explicit Block(uint32_t size, bool zeroed = false)
-        : bytes_(static_cast<unsigned char*>(zeroed ? calloc(size ? size : 1, 1) : malloc(size ? size : 1))) {}
-    ~Block() { free(bytes_); }
-    Block(const Block&) = delete;
-    Block& operator=(const Block&) = delete;
-    unsigned char* get() const { return bytes_; }
-
-private:
-    unsigned char* bytes_;
-};
 
 int append(const unsigned char* bytes, uint32_t count, RebuildContext& context) {
     if (!context.target.append(bytes, count)) return fail(context, RebuildFailure::WriteTarget);
@@ -53,28 +42,53 @@ const NameTableEntry* findSource(const NameTable& table, const char* name) {
 
 }  // namespace
 
+RebuildBuffer::~RebuildBuffer() {
+    free(bytes_);
+}
+
+unsigned char* RebuildBuffer::reserve(uint32_t size) {
+    if (bytes_ && size <= capacity_) return bytes_;
+    // The old contents are never needed: free first rather than realloc, which could copy them.
+    free(bytes_);
+    bytes_ = static_cast<unsigned char*>(malloc(size ? size : 1));
+    capacity_ = bytes_ ? size : 0;
+    return bytes_;
+}
+
 int copyImageRange(uint32_t start, uint32_t length, RebuildContext& context) {
     const uint64_t end = static_cast<uint64_t>(start) + length;
     for (uint64_t offset = start; offset < end; offset += kCopyChunk) {
         const uint32_t count = static_cast<uint32_t>(end - offset < kCopyChunk ? end - offset : kCopyChunk);
-        Block chunk(count);
-        if (!chunk.get()) return fail(context, RebuildFailure::Allocation);
+        unsigned char* chunk = context.buffer.reserve(count);
+        if (!chunk) return fail(context, RebuildFailure::Allocation);
         // A source that ends early would leave the target short: stop rather than shift the layout.
-        if (!context.source.read(offset, chunk.get(), count)) return fail(context, RebuildFailure::ReadSource);
-        if (!append(chunk.get(), count, context)) return 0;
+        if (!context.source.read(offset, chunk, count)) return fail(context, RebuildFailure::ReadSource);
+        if (!append(chunk, count, context)) return 0;
     }
     return 1;
 }
 
 int writeZeros(uint32_t size, RebuildContext& context) {
-    Block zeros(size, true);
-    if (!zeros.get()) return fail(context, RebuildFailure::Allocation);
-    return append(zeros.get(), size, context);
+    unsigned char* zeros = context.buffer.reserve(size);
+    if (!zeros) return fail(context, RebuildFailure::Allocation);
+    memset(zeros, 0, size);
+    return append(zeros, size, context);
 }
 
 int copyByNameTable(uint32_t baseSector, const NameTable& table, RebuildContext& context) {
     int32_t position = 0;
+    // The files lie scattered over the source in another order: the reads of the next few are
+    // announced ahead, so that the disc reads them while the ones before are copied.
+    const NameTableEntry* announced = table.destination;
+    uint64_t announcedBytes = 0, copiedBytes = 0;
     for (const NameTableEntry* entry = table.destination; entry->name[0]; ++entry) {
+        for (; announced->name[0] && announcedBytes < copiedBytes + kNameTableLookAhead; ++announced) {
+            const uint32_t bytes = static_cast<uint32_t>(announced->sectors) * kSectorSize;
+            if (const NameTableEntry* source = findSource(table, announced->name)) {
+                context.source.willRead(uint64_t{baseSector + static_cast<uint32_t>(source->sector)} * kSectorSize, bytes);
+            }
+            announcedBytes += bytes;
+        }
         // Destination rows never overlap: a row that starts before the end of the last one is a
         // broken table, not a gap of four billion sectors.
         if (entry->sector < position) return fail(context, RebuildFailure::BadStep);
@@ -88,6 +102,7 @@ int copyByNameTable(uint32_t baseSector, const NameTable& table, RebuildContext&
                                                      bytes, context)
                                     : writeZeros(bytes, context);
         if (!appended) return 0;
+        copiedBytes += bytes;
         position += entry->sectors;
     }
     return 1;
@@ -110,10 +125,9 @@ int copySoundRun(uint32_t start, uint32_t length, const SoundOffsetTable& offset
     // The run is read whole; one cut short by the end of the image still serves the slots inside it.
     const uint64_t available = context.source.size() > start ? context.source.size() - start : 0;
     const uint32_t size = available < length ? static_cast<uint32_t>(available) : length;
-    Block buffer(size);
-    if (!buffer.get()) return fail(context, RebuildFailure::Allocation);
-    if (!context.source.read(start, buffer.get(), size)) return fail(context, RebuildFailure::ReadSource);
-    const unsigned char* run = buffer.get();
+    unsigned char* run = context.buffer.reserve(size);
+    if (!run) return fail(context, RebuildFailure::Allocation);
+    if (!context.source.read(start, run, size)) return fail(context, RebuildFailure::ReadSource);
     uint32_t position = 0;
     for (uint32_t j = 0; j < offsets.count; ++j) {
         const bool last = j + 1 == offsets.count;

@@ -13,6 +13,24 @@ constexpr uint32_t kCopyChunk = 20971520;
 // Why a rebuild stopped; the driver turns it into its message.
 enum class RebuildFailure { None, Allocation, ReadSource, WriteTarget, BadStep };
 
+// The one working buffer of a rebuild, reused by every primitive and freed with its context. It
+// grows to the largest piece asked of it (a sound run read whole) and never holds two pieces, so
+// that a run and a range copy's chunk never take memory at the same time.
+class RebuildBuffer {
+public:
+    RebuildBuffer() = default;
+    ~RebuildBuffer();
+    RebuildBuffer(const RebuildBuffer&) = delete;
+    RebuildBuffer& operator=(const RebuildBuffer&) = delete;
+
+    // Room for `size` bytes, whose contents are undefined; null when it cannot be had.
+    unsigned char* reserve(uint32_t size);
+
+private:
+    unsigned char* bytes_ = nullptr;
+    uint32_t capacity_ = 0;
+};
+
 // What every append primitive of one rebuild works with.
 struct RebuildContext {
     ImageSource& source;              // the European image
@@ -21,6 +39,7 @@ struct RebuildContext {
     uint8_t stageDivisor;             // stages of the whole run on the progress line
     uint32_t written = 0;             // bytes appended so far
     RebuildFailure failure = RebuildFailure::None;  // set by the primitive that stopped
+    RebuildBuffer buffer{};           // what the primitives read into
 };
 
 struct NameTableEntry {

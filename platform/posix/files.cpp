@@ -72,7 +72,11 @@ FileError openFile(const char* path, FileAccess access, FileCreation creation, F
     if (flock(descriptor, lock | LOCK_NB) != 0 && sharing == FileSharing::Exclusive) {
         return failOpen(descriptor, FileError::Busy, file);
     }
-    if (creation == FileCreation::Truncate && ftruncate(descriptor, 0) != 0) {
+    // A file already empty is left alone: ext4 takes any truncation to zero for a file rewritten in
+    // place and writes the whole file out when it is closed (auto_da_alloc), which would hold up
+    // the close of a new temporary image for seconds.
+    if (creation == FileCreation::Truncate && (fstat(descriptor, &info) != 0 || info.st_size != 0) &&
+        ftruncate(descriptor, 0) != 0) {
         return failOpen(descriptor, errorOf(errno), file);
     }
     fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
@@ -100,6 +104,10 @@ bool seekFile(FileHandle file, uint64_t position) {
 
 bool seekFileEnd(FileHandle file) {
     return lseek(descriptorOf(file), 0, SEEK_END) >= 0;
+}
+
+void adviseWillRead(FileHandle file, uint64_t offset, uint64_t length) {
+    posix_fadvise(descriptorOf(file), static_cast<off_t>(offset), static_cast<off_t>(length), POSIX_FADV_WILLNEED);
 }
 
 FileError readFile(FileHandle file, void* buffer, uint32_t size) {

@@ -80,6 +80,8 @@ bool seekFileEnd(FileHandle file) {
     return SetFilePointerEx(handleOf(file), none, nullptr, FILE_END) != 0;
 }
 
+void adviseWillRead(FileHandle, uint64_t, uint64_t) {}
+
 FileError readFile(FileHandle file, void* buffer, uint32_t size) {
     char* bytes = static_cast<char*>(buffer);
     uint32_t done = 0;

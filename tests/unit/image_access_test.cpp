@@ -67,6 +67,25 @@ TEST(ImageAccess, AReadPastTheEndFailsAndAMissingImageCannotBeOpened) {
     EXPECT_FALSE(image.isOpen());
 }
 
+// The temporary image: a file left by an earlier run is emptied first, and an append longer than
+// the system is handed at once lands whole and in order.
+TEST(ImageAccess, ASinkEmptiesAnOldFileAndKeepsLongAppendsWhole) {
+    ScratchFolder folder;
+    folder.write("game_temp.iso", std::vector<unsigned char>(800000, 0x5A));  // longer than what follows
+    std::vector<unsigned char> first(700000);  // no two pieces of it alike
+    for (size_t i = 0; i < first.size(); ++i) first[i] = static_cast<unsigned char>(i * 131 + (i >> 12));
+    const auto second = stamp(2, 3);
+    {
+        FileImageSink sink(folder.file("game_temp.iso").c_str());
+        ASSERT_TRUE(sink.isOpen());
+        ASSERT_TRUE(sink.append(first.data(), static_cast<uint32_t>(first.size())));
+        ASSERT_TRUE(sink.append(second.data(), static_cast<uint32_t>(second.size())));
+    }
+    auto expected = first;
+    expected.insert(expected.end(), second.begin(), second.end());
+    EXPECT_EQ(folder.read("game_temp.iso"), expected);
+}
+
 // One rebuild from a source in memory into a sink in memory.
 struct Rebuild {
     explicit Rebuild(const Bytes& bytes, size_t limit = SIZE_MAX) : source(bytes), target(limit) {}
@@ -102,16 +121,20 @@ TEST(RebuildPrimitives, RangeCopiesAreExactAcrossChunkBoundaries) {
 }
 
 TEST(RebuildPrimitives, ZerosAreAppendedWhole) {
-    Rebuild rebuild({1, 2, 3});
+    Rebuild rebuild(Bytes(4096, 0xEE));
     testing::internal::CaptureStdout();
     ASSERT_EQ(copyImageRange(0, 3, rebuild.context), 1);
     ASSERT_EQ(writeZeros(21002240, rebuild.context), 1);
+    // Zeros after a longer copy: the bytes it read are not what the zeros are made of.
+    ASSERT_EQ(copyImageRange(0, 4096, rebuild.context), 1);
+    ASSERT_EQ(writeZeros(2048, rebuild.context), 1);
     testing::internal::GetCapturedStdout();
     const Bytes& result = rebuild.target.bytes;
-    ASSERT_EQ(result.size(), 21002243u);
-    EXPECT_EQ(rebuild.target.appends, 2);
-    EXPECT_EQ(Bytes(result.begin(), result.begin() + 3), (Bytes{1, 2, 3}));
-    EXPECT_EQ(std::count(result.begin() + 3, result.end(), 0), 21002240);
+    ASSERT_EQ(result.size(), 21002243u + 4096 + 2048);
+    EXPECT_EQ(rebuild.target.appends, 4);
+    EXPECT_EQ(Bytes(result.begin(), result.begin() + 3), Bytes(3, 0xEE));
+    EXPECT_EQ(std::count(result.begin() + 3, result.begin() + 21002243, 0), 21002240);
+    EXPECT_EQ(std::count(result.end() - 2048, result.end(), 0), 2048);
 }
 
 TEST(RebuildPrimitives, FailuresStopTheRebuildAndSayWhy) {

@@ -21,10 +21,22 @@ public:
         return *this;
     }
     int reads = 0;
+    // Every read and every announced read, in order: {'R' or 'A', offset, count}.
+    struct Access {
+        char kind;
+        uint64_t offset;
+        uint32_t count;
+        bool operator==(const Access& other) const {
+            return kind == other.kind && offset == other.offset && count == other.count;
+        }
+    };
+    std::vector<Access> accesses;
 
     uint64_t size() const override { return size_; }
+    void willRead(uint64_t offset, uint32_t count) override { accesses.push_back({'A', offset, count}); }
     bool read(uint64_t offset, unsigned char* buffer, uint32_t count) override {
         ++reads;
+        accesses.push_back({'R', offset, count});
         if (offset > size_ || count > size_ - offset) return false;
         memset(buffer, 0, count);
         for (const auto& [at, bytes] : stamps_) {

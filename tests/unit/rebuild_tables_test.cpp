@@ -96,6 +96,24 @@ TEST(CopyByNameTable, FillsGapsWithZerosAndTakesEachFileFromItsSourceSector) {
     EXPECT_EQ(rebuild.target(), concat({zeroSectors(3), sectors(11, 2), sectors(3, 1), zeroSectors(2), sectors(6, 3)}));
 }
 
+// The scattered reads are announced before they are made, each as it will be read; a file the
+// source lacks is not announced.
+TEST(CopyByNameTable, AnnouncesEachReadBeforeMakingIt) {
+    const NameTableEntry destination[] = {{"b.bin", 3, 2}, {"x.bin", 5, 1}, {"c.bin", 8, 3}, {"", 0, 0}};
+    const NameTableEntry sources[] = {{"c.bin", 4, 0}, {"b.bin", 9, 0}, {"", 0, 0}};
+    MemorySource source(sectors(0, 20));
+    MemorySink target;
+    RebuildContext context{source, target, 1000000, 2};
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(copyByNameTable(2, NameTable{destination, sources}, context), 1);
+    testing::internal::GetCapturedStdout();
+    using Access = MemorySource::Access;
+    const std::vector<Access> expected = {
+        {'A', 11 * kSectorSize, 2 * kSectorSize}, {'A', 6 * kSectorSize, 3 * kSectorSize},
+        {'R', 11 * kSectorSize, 2 * kSectorSize}, {'R', 6 * kSectorSize, 3 * kSectorSize}};
+    EXPECT_EQ(source.accesses, expected);
+}
+
 TEST(CopyByNameTable, LengthComesFromTheDestinationWhateverTheSourceHolds) {
     // In the source a.bin is one sector long and b.bin follows it; the destination wants three.
     const NameTableEntry destination[] = {{"a.bin", 0, 3}, {"", 0, 0}};
