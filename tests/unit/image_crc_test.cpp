@@ -98,7 +98,8 @@ TEST(ImageCrc32Report, AFullSizeReadShowsItsProgressAndStopsWhenInterruptedOrUnr
     EXPECT_EQ(checkImageCrc32(interrupted, "game.iso", US, 0x38773417u, "d.xdelta"), ImageCheck::Interrupted);
     EXPECT_EQ(withoutProgress(testing::internal::GetCapturedStdout()), kHeading);
     EXPECT_EQ(interrupted.reads(), 2);  // not a piece more
-    // Later tests start with no interruption noted.
+    // Later tests find the signals' handling as it was, and no interruption noted.
+    platform::releaseInterruptions();
     platform::catchInterruptions();
     platform::releaseInterruptions();
 }
