@@ -199,6 +199,7 @@ bool PatchRun::rebuild() {
     }
     made_[Artefacts::kTemporary] = true;
     RebuildContext context{image_, temporary, release_->rebuildProgressTotal, release_->rebuildStageDivisor};
+    context.progress = printProgress;
     if (runRebuildPlan(*release_->rebuild, context)) return true;
     interrupted_ = platform::interrupted();
     if (!interrupted_) printRebuildFailure(context.failure, displayName_);

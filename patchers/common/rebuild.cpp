@@ -4,16 +4,15 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "patchers/common/console.h"
-
 namespace {
 
 // How far ahead of the copy the name table's reads are announced.
 constexpr uint64_t kNameTableLookAhead = 33554432;
 
 void reportRebuildProgress(const RebuildContext& context) {
+    if (!context.progress) return;
     const long double share = static_cast<long double>(context.written) / context.progressTotal * 100;
-    printProgress(static_cast<double>(share / context.stageDivisor));
+    context.progress(static_cast<double>(share / context.stageDivisor));
 }
 
 int fail(RebuildContext& context, RebuildFailure failure) {

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "patchers/common/image_access.h"
 
@@ -31,6 +32,10 @@ private:
     uint32_t capacity_ = 0;
 };
 
+// Hears, after every append, how far the whole run has come: percent of the run, the rebuild
+// taking 100 / stageDivisor of it.
+using RebuildProgress = std::function<void(double percent)>;
+
 // What every append primitive of one rebuild works with.
 struct RebuildContext {
     ImageSource& source;              // the European image
@@ -40,6 +45,7 @@ struct RebuildContext {
     uint32_t written = 0;             // bytes appended so far
     RebuildFailure failure = RebuildFailure::None;  // set by the primitive that stopped
     RebuildBuffer buffer{};           // what the primitives read into
+    RebuildProgress progress{};       // empty: the rebuild reports nothing
 };
 
 struct NameTableEntry {

@@ -104,9 +104,7 @@ TEST(CopyByNameTable, AnnouncesEachReadBeforeMakingIt) {
     MemorySource source(sectors(0, 20));
     MemorySink target;
     RebuildContext context{source, target, 1000000, 2};
-    testing::internal::CaptureStdout();
     ASSERT_EQ(copyByNameTable(2, NameTable{destination, sources}, context), 1);
-    testing::internal::GetCapturedStdout();
     using Access = MemorySource::Access;
     const std::vector<Access> expected = {
         {'A', 11 * kSectorSize, 2 * kSectorSize}, {'A', 6 * kSectorSize, 3 * kSectorSize},
