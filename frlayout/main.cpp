@@ -1,6 +1,7 @@
 // frlayout: makes a game's layout tables from a US and a European disc, checks them against what is
 // published of the two layouts, and writes them to the game's data folder (or compares them with
-// the tables built in, or prints the name table of any area).
+// the tables built in, or prints the name table of any area); rebuilds a European image as the
+// patchers do, and makes and proves a game's delta files.
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -11,18 +12,23 @@
 
 #include <unistd.h>
 
+#include "frlayout/child_process.h"
 #include "frlayout/data_folder.h"
+#include "frlayout/delta_making.h"
 #include "frlayout/disc_files.h"
 #include "frlayout/disc_identity.h"
+#include "frlayout/image_rebuild.h"
 #include "frlayout/table_text.h"
 #include "frlayout/title_tables.h"
 #include "patchers/common/layout_facts.h"
+#include "platform/platform.h"
 
 namespace {
 
 constexpr int kDone = 0;
 constexpr int kRefused = 1;
 constexpr int kUsage = 2;
+constexpr int kInterrupted = 130;
 
 const char* const kUsageText =
     "usage: frlayout elvane|velmora US.iso EU.iso [--out FOLDER]\n"
@@ -31,7 +37,13 @@ const char* const kUsageText =
     "       frlayout check elvane|velmora US.iso EU.iso\n"
     "           tells whether the tables built into the patcher are those of the two discs\n"
     "       frlayout names US.iso EU.iso --area FIRST:SECTORS --base SECTOR\n"
-    "           prints the name table of that US area, with source rows from that European sector\n";
+    "           prints the name table of that US area, with source rows from that European sector\n"
+    "       frlayout rebuild elvane|velmora EU.iso OUT.iso\n"
+    "           writes the European image rebuilt into the US layout, as the patcher's European run does\n"
+    "       frlayout deltas elvane|velmora US.iso EU.iso FRENCH.iso --out DIR [--version TEXT] [--scratch FOLDER]\n"
+    "           makes the game's delta files, proves them with the built patcher and writes them to DIR\n"
+    "           (--version: in the Elvane delta names, default " FRLAYOUT_VERSION "; --scratch: where the\n"
+    "           proof runs, on the file system of the images, default the European image's folder)\n";
 
 int usage(const char* why) {
     fprintf(stderr, "frlayout: %s\n%s", why, kUsageText);
@@ -241,12 +253,168 @@ int runNames(int argc, char** argv) {
     return kDone;
 }
 
+
+// The progress of a long step, rewritten in place; only a terminal gets it.
+class TerminalProgress final : public DeltaProgress {
+public:
+    TerminalProgress() : terminal_(isatty(fileno(stderr))) {}
+    ~TerminalProgress() override { endLine(); }
+    void step(const std::string& what) override {
+        endLine();
+        printf("%s\n", what.c_str());
+        fflush(stdout);
+    }
+    void share(double done) override {
+        const int percent = static_cast<int>(done * 100);
+        if (!terminal_ || percent == shown_) return;
+        shown_ = percent;
+        fprintf(stderr, "  %d %%\r", percent);
+    }
+
+private:
+    void endLine() {
+        if (terminal_ && shown_ >= 0) fprintf(stderr, "\n");
+        shown_ = -1;
+    }
+    bool terminal_;
+    int shown_ = -1;
+};
+
+// The European image of `title`, recognised; false after saying why not.
+bool isEuropeanImage(const Title& title, const std::string& path) {
+    ImageIdentity identity{};
+    std::string error;
+    if (!identifyImage(path, identity, error)) {
+        fprintf(stderr, "frlayout: %s\n", error.c_str());
+        return false;
+    }
+    if (identity.title != &title || identity.release != European) {
+        fprintf(stderr, "frlayout: %s is the %s image of %s; frlayout rebuild %s takes the European image of %s\n", path.c_str(),
+                releaseName(identity.release), identity.title->displayName, title.name, title.displayName);
+        return false;
+    }
+    return true;
+}
+
+int runRebuild(int argc, char** argv) {
+    if (argc != 5) return usage("rebuild takes a game, the European image and the file to write");
+    const Title* title = findTitle(argv[2]);
+    if (!title) return usage(("unknown game " + std::string(argv[2])).c_str());
+    const std::string european = argv[3], out = argv[4];
+    if (!isEuropeanImage(*title, european)) return kRefused;
+    TerminalProgress progress;
+    progress.step("Rebuilding " + european + " into the US layout of " + title->displayName);
+    platform::catchInterruptions();
+    std::string error;
+    const bool rebuilt = rebuildEuropeanImage(*title, european, out, [&](double percent) { progress.share(percent / 100); }, error);
+    const bool interrupted = platform::interrupted();
+    platform::releaseInterruptions();
+    progress.step(rebuilt ? "Wrote " + out + ": " + std::to_string(rebuiltSize(*title->plan)) +
+                                " bytes, the temporary image of a European run of frpatch_" + title->name
+                          : "frlayout: " + error + "; nothing was written");
+    if (rebuilt) return kDone;
+    return interrupted ? kInterrupted : kRefused;
+}
+
+// A version that can stand in a file name on every system: letters, digits, '.', '_' and '-'.
+bool isVersionText(const std::string& text) {
+    return !text.empty() && text.size() <= 40 &&
+           text.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789._-") == std::string::npos;
+}
+
+std::string folderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+void printDeltaReport(const DeltaRequest& request, const DeltaReport& report) {
+    tell("Notes:", report.notes);
+    tell("WARNING:", report.warnings);
+    printf("\nDelta files of %s in %s:\n", request.title->displayName, request.outFolder.c_str());
+    for (const MadeDelta& made : report.deltas) {
+        printf("  %-32s %10s  from %s to %s\n", made.job.name.c_str(), sizeText(made.bytes).c_str(), deltaImageName(made.job.from),
+               deltaImageName(made.job.to));
+    }
+    printf("Made with %s", baseName(request.decoder).c_str());
+    for (size_t i = 0; i < kEncoderOptionCount; ++i) printf(" %s", kEncoderOptions[i]);
+    printf(": no LZMA, window checksums on.\nTime of each step:\n");
+    for (const StepTime& step : report.steps) printf("  %7.1f s  %s\n", step.seconds, step.what.c_str());
+    printf("Proof:\n");
+    for (const std::string& line : report.proof) printf("  %s\n", line.c_str());
+}
+
+int runDeltas(int argc, char** argv) {
+    const Title* title = argc > 2 ? findTitle(argv[2]) : nullptr;
+    if (!title) return usage(argc > 2 ? ("unknown game " + std::string(argv[2])).c_str() : "deltas takes a game");
+    DeltaRequest request;
+    request.title = title;
+    request.version = FRLAYOUT_VERSION;
+    bool versionGiven = false;
+    std::vector<std::string> images;
+    for (int i = 3; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if ((argument == "--out" || argument == "--version" || argument == "--scratch") && i + 1 == argc) {
+            return usage((argument + " needs a value").c_str());
+        }
+        if (argument == "--out") {
+            request.outFolder = argv[++i];
+        } else if (argument == "--version") {
+            request.version = argv[++i];
+            versionGiven = true;
+        } else if (argument == "--scratch") {
+            request.scratchParent = argv[++i];
+        } else if (argument.rfind("--", 0) == 0) {
+            return usage(("unknown option " + argument).c_str());
+        } else {
+            images.push_back(argument);
+        }
+    }
+    if (images.size() != 3) return usage("give three images: the US one, the European one and the French one");
+    if (request.outFolder.empty()) return usage("deltas needs --out DIR, the folder of the delta files");
+    if (!isVersionText(request.version)) return usage("--version takes up to 40 letters, digits, '.', '_' or '-'");
+    const bool versioned = title->game->releases[US].deltaPrefix != nullptr;
+    if (versionGiven && !versioned) {
+        return usage((std::string("the delta files of ") + title->displayName + " have fixed names: leave --version out").c_str());
+    }
+    request.usImage = images[0];
+    request.europeanImage = images[1];
+    request.frenchImage = images[2];
+    if (request.scratchParent.empty()) request.scratchParent = folderOf(request.europeanImage);
+    request.decoder = findOnSearchPath("xdelta3");
+    if (request.decoder.empty()) {
+        fprintf(stderr, "frlayout: xdelta3 is not on the search path: install Debian's xdelta3 (bash tools/setup.sh does)\n");
+        return kRefused;
+    }
+    request.programFolder = ownFolder();
+
+    DeltaReport report;
+    bool made = false;
+    {
+        TerminalProgress progress;
+        made = makeDeltas(request, progress, report);
+    }
+    if (!made) {
+        tell("WARNING:", report.warnings);
+        if (report.error == "interrupted") {
+            fprintf(stderr, "frlayout: interrupted; %s is as it was, and the scratch files are removed\n", request.outFolder.c_str());
+            return kInterrupted;
+        }
+        fprintf(stderr, "frlayout: %s\nNothing was written: %s is as it was.\n", report.error.c_str(), request.outFolder.c_str());
+        return kRefused;
+    }
+    printDeltaReport(request, report);
+    printf("Next: bash tools/package.sh --with-delta %s\n", request.outFolder.c_str());
+    return kDone;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) return usage("no command");
     const std::string command = argv[1];
     if (command == "names") return runNames(argc, argv);
+    if (command == "rebuild") return runRebuild(argc, argv);
+    if (command == "deltas") return runDeltas(argc, argv);
     const bool checking = command == "check";
     const int first = checking ? 2 : 1;
     const Title* title = argc > first ? findTitle(argv[first]) : nullptr;

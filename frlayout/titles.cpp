@@ -21,9 +21,9 @@ std::vector<std::string> brokenVelmoraFacts(const NameTable& names, const SoundO
 // The published Elvane source list holds exactly the destination's names; the Velmora one holds
 // the one European file more that lies among them.
 const Title kTitles[2] = {
-    {"elvane", "Elvane", kElvaneReleases, &ElvaneRebuildPlan, &kElvaneNameTable, kElvaneSoundRuns, kElvaneSoundRunCount,
+    {"elvane", "Elvane", kElvaneReleases, &kElvane, &ElvaneRebuildPlan, &kElvaneNameTable, kElvaneSoundRuns, kElvaneSoundRunCount,
      false, "patchers/elvane/data", "elvane_names.txt", "elvane_sound_s%zu.txt", brokenElvaneLayoutFacts},
-    {"velmora", "Velmora", kVelmoraReleases, &VelmoraRebuildPlan, &kVelmoraNameTable, nullptr, 0, true,
+    {"velmora", "Velmora", kVelmoraReleases, &kVelmora, &VelmoraRebuildPlan, &kVelmoraNameTable, nullptr, 0, true,
      "patchers/velmora/data", "names.txt", nullptr, brokenVelmoraFacts},
 };
 

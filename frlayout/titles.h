@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "frlayout/layout_derivation.h"
+#include "patchers/common/patch_run.h"
 #include "patchers/common/rebuild.h"
 #include "patchers/common/release.h"
 
@@ -13,6 +14,7 @@ struct Title {
     const char* name;         // as the command line gives it: "elvane"
     const char* displayName;  // "Elvane"
     const ReleaseSignature* releases;  // indexed by Release
+    const Game* game;                  // as its patcher runs it: stages, delta files, French image
     const RebuildPlan* plan;
     const NameTable* builtInNames;
     const SoundOffsetTable* builtInSounds;  // soundRuns tables; null when the plan has no sound run

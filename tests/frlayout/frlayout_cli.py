@@ -45,6 +45,8 @@ def bad_inputs(program):
         sparse_image(os.path.join(folder, "velmora_us.iso"), releases.VELMORA_US)
         sparse_image(os.path.join(folder, "velmora_eu.iso"), releases.VELMORA_EU)
         sparse_image(os.path.join(folder, "cut_us.iso"), releases.ELVANE_US, size=1000000000)
+        # A French image a sector short of the game's French size.
+        sparse_image(os.path.join(folder, "short_fr.iso"), releases.ELVANE_US, size=releases.ELVANE_US["size"] - 2048)
         with open(os.path.join(folder, "notes.iso"), "w") as notes:
             notes.write("not a disc\n" * 1000)
         os.mkdir(os.path.join(folder, "folder.iso"))
@@ -74,15 +76,25 @@ def bad_inputs(program):
              "velmora_us.iso: it holds neither a UDF nor an ISO 9660 file system"),
             ("a check without a file system", ["check", "elvane", "elvane_us.iso", "elvane_eu.iso"], 1,
              "elvane_us.iso: it holds neither a UDF nor an ISO 9660 file system"),
+            ("deltas from a French image of the wrong size", ["deltas", "elvane", "elvane_us.iso", "elvane_eu.iso",
+                                                               "short_fr.iso"] + out, 1,
+             "short_fr.iso is 2599680000 bytes long; the French image of Elvane is 2599682048 bytes"),
+            ("deltas from swapped images", ["deltas", "velmora", "velmora_eu.iso", "velmora_us.iso", "short_fr.iso"] + out, 1,
+             "velmora_eu.iso is the European image of Velmora where the US one is due"),
+            ("deltas without a folder for them", ["deltas", "elvane", "elvane_us.iso", "elvane_eu.iso", "short_fr.iso"], 2,
+             "deltas needs --out DIR"),
+            ("a rebuild of a US image", ["rebuild", "velmora", "velmora_us.iso", "out.iso"], 1,
+             "velmora_us.iso is the US image of Velmora; frlayout rebuild velmora takes the European image"),
         ]
+        before = sorted(os.listdir(folder))
         for what, arguments, status, told in cases:
             code, output = run(program, arguments, folder)
             if code != status or told not in output:
                 failures.append("%s: exit status %d (wanted %d), output:\n%s" % (what, code, status, output))
             if "Segmentation" in output or code < 0:
                 failures.append("%s: the program crashed" % what)
-        if sorted(os.listdir(data)) != ["README.md"] or sorted(os.listdir(folder)).count("data") != 1:
-            failures.append("a refused run left files behind: %s" % sorted(os.listdir(data)))
+        if sorted(os.listdir(data)) != ["README.md"] or sorted(os.listdir(folder)) != before:
+            failures.append("a refused run left files behind: %s, %s" % (sorted(os.listdir(data)), sorted(os.listdir(folder))))
     return failures
 
 
