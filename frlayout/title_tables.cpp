@@ -134,7 +134,7 @@ bool titleDataFiles(const Title& title, const TitleTables& tables, const std::ve
         lines.push_back(formatText("Sound run %s of rebuild step %zu: %zu streams, the byte offset of each in the US run, "
                                    "then the run's length.",
                                    runLabel(run).c_str(), places.soundSteps[run], tables.sounds[run].offsets.size()));
-        files.push_back({formatText(title.soundFilePattern, run + 1), soundTableText(tables.sounds[run], lines)});
+        files.push_back({title.soundFiles[run], soundTableText(tables.sounds[run], lines)});
     }
     return true;
 }

@@ -18,13 +18,15 @@ std::vector<std::string> brokenVelmoraFacts(const NameTable& names, const SoundO
 
 }  // namespace
 
+static_assert(kElvaneSoundFileCount == kElvaneSoundRunCount, "a table file for each sound run of the plan");
+
 // The published Elvane source list holds exactly the destination's names; the Velmora one holds
 // the one European file more that lies among them.
 const Title kTitles[2] = {
     {"elvane", "Elvane", kElvaneReleases, &kElvane, &ElvaneRebuildPlan, &kElvaneNameTable, kElvaneSoundRuns, kElvaneSoundRunCount,
-     false, "patchers/elvane/data", "elvane_names.txt", "elvane_sound_s%zu.txt", brokenElvaneLayoutFacts},
+     false, "patchers/elvane/data", kElvaneNamesFile, kElvaneSoundFiles, brokenElvaneLayoutFacts},
     {"velmora", "Velmora", kVelmoraReleases, &kVelmora, &VelmoraRebuildPlan, &kVelmoraNameTable, nullptr, 0, true,
-     "patchers/velmora/data", "names.txt", nullptr, brokenVelmoraFacts},
+     "patchers/velmora/data", kVelmoraNamesFile, kVelmoraSoundFiles, brokenVelmoraFacts},
 };
 
 const Title* findTitle(const std::string& name) {

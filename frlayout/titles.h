@@ -23,7 +23,7 @@ struct Title {
     bool keepUnnamedFiles;
     const char* dataFolder;        // from the top of the source tree
     const char* namesFile;         // in the data folder
-    const char* soundFilePattern;  // the file of each run, by its number from 1; null when none
+    const char* const* soundFiles; // the file of each sound run, in run order
     // Every published fact of its layouts that the tables break (see *_layout_facts.h).
     std::vector<std::string> (*brokenFacts)(const NameTable& names, const SoundOffsetTable* sounds);
 };

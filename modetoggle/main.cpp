@@ -1,19 +1,22 @@
 // modetoggle: switches the French Velmora disc image between 480p and 480i video output.
 #include <cstdint>
+#include <cstring>
 
 #include "kestrin/console.h"
 #include "kestrin/error.h"
 #include "kestrin/filebin.h"
 #include "kestrin/string.h"
+#include "patchers/velmora/velmora_game.h"
 #include "platform/platform.h"
 
 namespace {
 
-// The French image: its size, and the boot path of its game executable at a fixed place.
-constexpr uint64_t kImageSize = 2802745344u;
-constexpr uint64_t kBootPathOffset = 10523560;
-constexpr uint32_t kBootPathLength = 22;  // the 21 characters and a zero byte
-const char kBootPath[] = "cdrom0:\\SLUS_604.18;1";
+// The French image: its size, and the boot path of its game executable at the place the US image
+// has it, as the game's description gives them.
+constexpr uint64_t kImageSize = kVelmoraFrenchImageSize;
+constexpr uint64_t kBootPathOffset = kVelmoraReleases[US].bootPathOffset;
+const char* const kBootPath = kVelmoraReleases[US].bootPath;
+const uint32_t kBootPathLength = static_cast<uint32_t>(strlen(kBootPath)) + 1;  // with its zero byte
 
 // The four instruction words of the game executable that choose the video output, little-endian
 // in the image. 480i is the game's own setting: each `sll rN, rN, 16` keeps the mode the game

@@ -2,6 +2,7 @@
 #include "patchers/common/messages.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "patchers/common/console.h"
 #include "patchers/common/path_text.h"
@@ -23,10 +24,17 @@ void formatByteCount(uint64_t count, char* text) {
 
 }  // namespace
 
-void printNotFound(const NotFoundMessages& notFound) {
-    platform::consoleLine(notFound.line);
-    platform::consolePrintf(notFound.sizes, kECircumflex);
-    platform::consolePrintf(notFound.checksums, kECircumflex);
+void printNotFound(const char* line, const ReleaseSignature* signatures) {
+    platform::consoleLine(line);
+    char sizes[2][32];
+    formatByteCount(signatures[US].imageSize, sizes[US]);
+    formatByteCount(signatures[European].imageSize, sizes[European]);
+    char text[128];
+    snprintf(text, sizeof text, "%s octets pour la version US.\n%s octets pour la version EU.\n\n", sizes[US], sizes[European]);
+    platform::consolePrintf("La taille du fichier doit %ctre la suivante :\n", kECircumflex);
+    platform::consoleWriteCp850(text, strlen(text));
+    platform::consolePrintf("Le CRC32 doit %ctre le suivant :\n%08X pour la version US.\n%08X pour la version EU.\n", kECircumflex,
+                            static_cast<unsigned>(signatures[US].crc32), static_cast<unsigned>(signatures[European].crc32));
 }
 
 void printCannotOpen(const char* imageDisplayName) {

@@ -6,15 +6,9 @@
 #include "patchers/common/rebuild.h"
 #include "patchers/common/release.h"
 
-// What a patcher says when no image of its game is found: one line and two formats, each
-// with one %c for "ê".
-struct NotFoundMessages {
-    const char* line;
-    const char* sizes;
-    const char* checksums;
-};
-
-void printNotFound(const NotFoundMessages& notFound);
+// What a patcher says when no image of its game is found: the game's own line, then the size and
+// the CRC32 of each of its releases, US first.
+void printNotFound(const char* line, const ReleaseSignature* signatures);
 void printCannotOpen(const char* imageDisplayName);
 // "Version US détectée" or "Version européenne détectée", with the image's display name.
 void printRecognised(Release release, const char* imageDisplayName);

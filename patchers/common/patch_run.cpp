@@ -89,7 +89,7 @@ private:
 void PatchRun::patch() {
     // A start directory too long for the path buffers holds no image the patcher could name.
     if (!platform::getCurrentDirectory(startDirectory_, sizeof startDirectory_)) {
-        printNotFound(game_.notFound);
+        printNotFound(game_.notFoundLine, game_.signatures);
         return;
     }
     if (!findImage() || !findDelta()) return;
@@ -110,7 +110,7 @@ bool PatchRun::findImage() {
     switch (findDiscImage(game_.signatures, game_.releaseCount, startDirectory_, imagePath_, displayName_, image_,
                           release)) {
     case ImageSearch::NotFound:
-        printNotFound(game_.notFound);
+        printNotFound(game_.notFoundLine, game_.signatures);
         return false;
     case ImageSearch::CannotOpen:
         printCannotOpen(displayName_);

@@ -38,7 +38,7 @@ struct Game {
     const ReleaseSignature* signatures;   // US first, then European
     const ReleasePlan* releases;          // in the same order
     int releaseCount;
-    NotFoundMessages notFound;
+    const char* notFoundLine;             // "Impossible de trouver le fichier ISO ..."
     const char* temporarySuffix;          // of the rebuilt image: "_temp.iso"
 };
 

@@ -4,21 +4,7 @@
 #include <cstdint>
 
 #include "patchers/common/image_access.h"
-
-// Each game has two releases, listed in this order in its release table.
-enum Release { US, European };
-
-// What tells one release of a game apart: its size, its boot path and, for some, a marker; with
-// the published CRC32 of its whole image.
-struct ReleaseSignature {
-    uint64_t imageSize;
-    uint32_t bootPathOffset;
-    const char* bootPath;            // compared with its terminating zero byte
-    uint32_t markerOffset;           // used when markerLength is not 0
-    const unsigned char* marker;
-    uint32_t markerLength;
-    uint32_t crc32;
-};
+#include "patchers/common/release_signature.h"
 
 // Which of `signatures` the image is: its full 64-bit size, its boot path with the terminating zero
 // byte, and its marker where the signature has one must all match. The index, or -1 for none.

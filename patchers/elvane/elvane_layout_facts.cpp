@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "patchers/common/layout_facts.h"
+#include "patchers/elvane/elvane_game.h"
 #include "patchers/elvane/elvane_plan.h"
 
 namespace {
@@ -15,9 +16,9 @@ constexpr size_t kFileCount = 1594;
 constexpr int32_t kFirstFileSector = 366;
 constexpr int32_t kAreaEndSector = 401413;
 constexpr uint32_t kBaseSector = 7303;
-// No read of the rebuild reaches past this byte of the European image (2669969408 bytes).
+// No read of the rebuild reaches past this byte of the European image.
 constexpr uint64_t kReadLimit = 2648969216u;
-static_assert(kReadLimit <= 2669969408u, "the limit lies inside the European image");
+static_assert(kReadLimit <= kElvaneReleases[European].imageSize, "the limit lies inside the European image");
 constexpr size_t kNameStep = 49;
 constexpr size_t kFirstSoundStep = 50;
 

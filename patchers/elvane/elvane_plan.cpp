@@ -1,4 +1,4 @@
-// The 68 steps that rebuild a European Elvane image (2669969408 bytes) in the US layout.
+// The 68 steps that rebuild a European Elvane image in the US layout.
 #include "patchers/elvane/elvane_plan.h"
 
 #include "patchers/elvane/elvane_tables.h"

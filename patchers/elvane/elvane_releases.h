@@ -5,11 +5,7 @@
 
 #include "patchers/common/patch_run.h"
 #include "patchers/common/release.h"
-
-// Indexed by Release: US first, then European.
-extern const ReleaseSignature kElvaneReleases[2];
-// The French image has the size of the US one; it also stands for 100 % of the European rebuild.
-constexpr uint32_t kElvaneFrenchImageSize = 2599682048u;
+#include "patchers/elvane/elvane_game.h"  // kElvaneReleases, kElvaneFrenchImageSize
 
 // The game as frpatch_elvane runs it.
 extern const Game kElvane;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "patchers/common/layout_facts.h"
+#include "patchers/velmora/velmora_game.h"
 #include "patchers/velmora/velmora_plan.h"
 
 namespace {
@@ -16,10 +17,10 @@ constexpr uint32_t kBaseSector = 526220;
 // The one file that only the European image holds is this long; the files after it lie that many
 // sectors later than in the US layout.
 constexpr int32_t kExtraSectors = 14;
-// No read of the rebuild reaches past this byte of the European image (3006791680 bytes), and one
-// reaches exactly there.
+// No read of the rebuild reaches past this byte of the European image, and one reaches exactly
+// there.
 constexpr uint64_t kLastReadEnd = 2985789440u;
-static_assert(kLastReadEnd < 3006791680u, "the furthest read lies inside the European image");
+static_assert(kLastReadEnd < kVelmoraReleases[European].imageSize, "the furthest read lies inside the European image");
 constexpr size_t kNameStep = 4;
 
 struct Row {

@@ -1,4 +1,4 @@
-// The 7 steps that rebuild a European Velmora image (3006791680 bytes) in the US layout.
+// The 7 steps that rebuild a European Velmora image in the US layout.
 #include "patchers/velmora/velmora_plan.h"
 
 #include "patchers/velmora/velmora_tables.h"
