@@ -8,6 +8,7 @@ embed_game.py OUTPUT.h DESCRIPTION.txt PREFIX    writes the header: `<PREFIX>Rel
 embed_game.py --get KEY DESCRIPTION.txt          prints the value of KEY (for CMake)
 """
 
+import os
 import re
 import sys
 
@@ -90,6 +91,7 @@ def main(arguments):
         sys.exit(__doc__)
     output, source, prefix = arguments
     text = header(read(source), source[source.find("patchers/"):] if "patchers/" in source else source, prefix)
+    os.makedirs(os.path.dirname(os.path.abspath(output)), exist_ok=True)
     with open(output, "w") as out:
         out.write(text)
 
