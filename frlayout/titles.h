@@ -8,7 +8,7 @@
 #include "frlayout/layout_derivation.h"
 #include "patchers/common/patch_run.h"
 #include "patchers/common/rebuild.h"
-#include "patchers/common/release.h"
+#include "patchers/common/recognition.h"
 
 struct Title {
     const char* name;         // as the command line gives it: "elvane"

@@ -51,21 +51,14 @@ bool succeed() {
 
 // ---- Construction and the buffer and path operators --------------------------------------------
 
-FileBin::FileBin() : findDepth(0) {
-    for (int level = 0; level < MaxSearchDepth; ++level) {
-        findHandles[level] = platform::kNoListing;
-        findIdentities[level] = 0;
-    }
-}
+FileBin::FileBin() : findWalk(MaxSearchDepth, SearchPathLimit) {}
 
 FileBin::FileBin(const FileBin& other) : FileBin() {
     Buffer::operator=(other);
     Dir::operator=(other);
 }
 
-FileBin::~FileBin() {
-    resetSearch();
-}
+FileBin::~FileBin() = default;
 
 FileBin& FileBin::operator=(const FileBin& other) {
     Buffer::operator=(other);

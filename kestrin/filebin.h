@@ -6,6 +6,7 @@
 #include "kestrin/buffer.h"
 #include "kestrin/path.h"
 #include "kestrin/string.h"
+#include "platform/directory_walk.h"
 #include "platform/platform.h"
 
 namespace Kestrin {
@@ -20,6 +21,8 @@ enum PathMode : uint8_t {
 
 // Most levels a search lists: the start directory and 254 below it.
 constexpr int MaxSearchDepth = 255;
+// Most characters of the full path of a directory that a search lists.
+constexpr size_t SearchPathLimit = 999;
 // Largest read: 1 GiB.
 constexpr uint64_t ReadLimit = 0x40000000;
 // Bytes moved at a time by copy.
@@ -114,16 +117,12 @@ private:
     bool copyFile(const char* target);
     bool readInto(uint64_t position, uint64_t length, bool appending);
 
-    // Search state: the open listing of each level, its directory's identity (to see link
-    // loops), the level being listed, the full start directory and the directory being listed.
+    // Search state: the walk (the open listing of each level, with the loop guard), the full start
+    // directory and the directory of the file found last, as library paths.
     void resetSearch();
-    bool nextEntry(platform::DirEntry& entry);
-    bool enterDirectory(const platform::DirEntry& entry);
-    void storeFoundPath(const platform::DirEntry& entry, PathMode mode, const Dir& caller);
+    void storeFoundPath(const char* name, PathMode mode, const Dir& caller);
 
-    platform::Listing findHandles[MaxSearchDepth];
-    uint64_t findIdentities[MaxSearchDepth];
-    int32_t findDepth;
+    platform::DirectoryWalk findWalk;
     Dir searchRoot;
     Dir searchDir;
 };

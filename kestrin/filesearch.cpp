@@ -37,27 +37,6 @@ Dir directoryPath(const char* text) {
     return Dir(path);
 }
 
-bool isDotEntry(const char* name) {
-    return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
-}
-
-char lowerLetter(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
-
-// "*" takes every file; otherwise the text after the last dot (a leading dot does not count)
-// must equal the extension, A to Z taken as a to z on both sides.
-bool matchesExtension(const char* name, const char* extension) {
-    if (strcmp(extension, "*") == 0) return true;
-    const char* dot = strrchr(name, '.');
-    if (!dot || dot == name) return false;
-    const char* wanted = extension;
-    for (const char* at = dot + 1; *at; ++at, ++wanted) {
-        if (lowerLetter(*at) != lowerLetter(*wanted)) return false;
-    }
-    return *wanted == '\0';
-}
-
 // Reads what is left of the line on standard input, so that a rejected answer is asked again
 // only once.
 void discardLine() {
@@ -68,71 +47,11 @@ void discardLine() {
 }  // namespace
 
 void FileBin::resetSearch() {
-    for (int level = 0; level < MaxSearchDepth; ++level) {
-        platform::closeListing(findHandles[level]);
-        findHandles[level] = platform::kNoListing;
-        findIdentities[level] = 0;
-    }
-    findDepth = 0;
+    findWalk.restart(platform::systemPath(searchRoot.getPath().getText()));
     searchDir = searchRoot;
 }
 
-// The next entry of the walk, going back up as listings run out. False when the start
-// directory's listing is exhausted or cannot be opened (the walk is then a fresh one), or when
-// the walk cannot go on because a directory it was in has gone.
-bool FileBin::nextEntry(platform::DirEntry& entry) {
-    for (;;) {
-        platform::Listing& listing = findHandles[findDepth];
-        if (listing == platform::kNoListing) {
-            listing = platform::openListing(entry);
-            if (listing != platform::kNoListing) {
-                findIdentities[findDepth] = platform::currentDirectoryIdentity();
-                return true;
-            }
-            // The start directory is tried again by the next call; a subdirectory that could
-            // be entered but not listed is passed over.
-            if (findDepth == 0) return false;
-        } else if (platform::nextEntry(listing, entry)) {
-            return true;
-        } else {
-            platform::closeListing(listing);
-            listing = platform::kNoListing;
-            if (findDepth == 0) return false;
-        }
-        --findDepth;
-        searchDir--;
-        if (!enterLibraryDirectory(searchDir.getPath().getText())) {
-            resetSearch();
-            return false;
-        }
-    }
-}
-
-// Enters the subdirectory `entry` of the directory being listed. False, with the walk still in
-// the parent, for a directory that must not or cannot be entered: below the last level of the
-// table, already open on this walk (a link back to a directory above), with a name that a path
-// cannot hold, or that cannot be made current.
-bool FileBin::enterDirectory(const platform::DirEntry& entry) {
-    if (findDepth + 1 >= MaxSearchDepth) return false;
-    for (int level = 0; level <= findDepth; ++level) {
-        if (entry.identity != 0 && findIdentities[level] == entry.identity) return false;
-    }
-    if (strchr(entry.name, '\\') || strchr(entry.name, '/')) return false;
-    // The trailing backslash keeps a name with a dot a directory.
-    String component(entry.name);
-    component += "\\";
-    Dir child(searchDir);
-    child += component;
-    if (child.getComponentCount() != searchDir.getComponentCount() + 1) return false;
-    if (!enterLibraryDirectory(child.getPath().getText())) return false;
-    ++findDepth;
-    searchDir = child;
-    findHandles[findDepth] = platform::kNoListing;
-    findIdentities[findDepth] = entry.identity;
-    return true;
-}
-
-void FileBin::storeFoundPath(const platform::DirEntry& entry, PathMode mode, const Dir& caller) {
+void FileBin::storeFoundPath(const char* name, PathMode mode, const Dir& caller) {
     Dir path(searchDir);
     if (mode == RelativeToStart) {
         path.removeComponents(0, searchRoot.getComponentCount());
@@ -148,7 +67,7 @@ void FileBin::storeFoundPath(const platform::DirEntry& entry, PathMode mode, con
             for (uint32_t level = shared; level < caller.getComponentCount(); ++level) path.insertPath("..\\", 0);
         }
     }
-    path.setFileName(entry.name);  // a name without a dot leaves only the directory
+    path.setFileName(name);  // a name without a dot leaves only the directory
     Dir::operator=(path);
 }
 
@@ -162,9 +81,9 @@ bool FileBin::findNext(const char* extension, PathMode mode, const char* startDi
     Dir start = caller;
     if (startDir) {
         char startText[kDirectoryTextSize];
-        if (!enterLibraryDirectory(startDir) ||
-            !currentLibraryDirectory(startText, sizeof startText)) {
-            enterLibraryDirectory(callerText);
+        const bool entered = enterLibraryDirectory(startDir) && currentLibraryDirectory(startText, sizeof startText);
+        enterLibraryDirectory(callerText);
+        if (!entered) {
             setFileError(FileError::DirNotFound, Dir(startDir));
             return false;
         }
@@ -174,27 +93,18 @@ bool FileBin::findNext(const char* extension, PathMode mode, const char* startDi
         searchRoot = start;
         resetSearch();
     }
-
-    bool found = false;
-    if (enterLibraryDirectory(searchDir.getPath().getText())) {
-        platform::DirEntry entry;
-        while (nextEntry(entry)) {
-            if (isDotEntry(entry.name)) continue;
-            if (entry.isDirectory) {
-                enterDirectory(entry);
-                continue;
-            }
-            if (!matchesExtension(entry.name, extension ? extension : "*")) continue;
-            storeFoundPath(entry, mode, caller);
-            found = true;
-            break;
-        }
-    } else {
-        resetSearch();  // the directory the walk stopped in has gone: start over next time
-    }
-    enterLibraryDirectory(callerText);
     clearError();
-    return found;
+    while (findWalk.next(extension ? extension : "*", platform::ExtensionRule::AfterLastInnerDot)) {
+        // A folder whose name the library's paths cannot hold (a backslash in it) is no place to
+        // name a file from.
+        const Dir folder = directoryPath(platform::libraryPath(findWalk.folder().c_str()).c_str());
+        if (folder.getComponentCount() != searchRoot.getComponentCount() + static_cast<uint32_t>(findWalk.depth())) continue;
+        searchDir = folder;
+        storeFoundPath(findWalk.name(), mode, caller);
+        return true;
+    }
+    searchDir = searchRoot;
+    return false;
 }
 
 bool FileBin::choose(const char* extension, PathMode mode, const char* startDir) {

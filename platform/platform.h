@@ -16,8 +16,9 @@ constexpr char kPathSeparator = '/';
 
 // ---- Directory listing -------------------------------------------------------------------------
 
-// One entry of a listing. `identity` tells two directories apart where the system can (device and
-// inode on POSIX); it is 0 where it cannot, and 0 never equals another identity.
+// One entry of a listing. `identity` tells two folders apart (on POSIX the device and inode, on
+// Windows the volume's serial number and the file index); it is 0 where the system cannot tell,
+// and 0 never equals another identity.
 struct DirEntry {
     char name[260];
     bool isDirectory;
@@ -27,15 +28,15 @@ struct DirEntry {
 using Listing = intptr_t;
 constexpr Listing kNoListing = -1;
 
-// Lists the current directory in the system's order, "." and ".." included. Fills `first` and
-// returns the listing, or kNoListing when the directory cannot be listed.
-Listing openListing(DirEntry& first);
+// Lists the folder at `folder` (a path) in the system's order, "." and ".." included. Fills
+// `first` and returns the listing, or kNoListing when the folder cannot be listed.
+Listing openListing(const char* folder, DirEntry& first);
 // Fetches the next entry; false when the listing is exhausted.
 bool nextEntry(Listing listing, DirEntry& entry);
 void closeListing(Listing listing);
 
-// Identity of the current directory (see DirEntry::identity).
-uint64_t currentDirectoryIdentity();
+// Identity of the folder at `folder` (see DirEntry::identity).
+uint64_t folderIdentity(const char* folder);
 
 // ---- Current directory -------------------------------------------------------------------------
 
@@ -111,9 +112,9 @@ bool freeSpace(const char* folder, uint64_t& bytes);
 
 // ---- Processes and time ------------------------------------------------------------------------
 
-// One word of the decoder's command line. On Windows a quoted word is written between double
-// quotes; on POSIX every word reaches the decoder as it is, since no shell is involved.
-struct DecoderArgument {
+// One word of a background program's command line. On Windows a quoted word is written between
+// double quotes; on POSIX every word reaches the program as it is, since no shell is involved.
+struct ProgramArgument {
     const char* text;
     bool quoted;
 };
@@ -122,29 +123,23 @@ struct DecoderArgument {
 using Process = intptr_t;
 constexpr Process kNoProcess = 0;
 
-// The delta decoder as the player knows it: "xdelta.exe" on Windows, "xdelta3" on POSIX.
-#ifdef _WIN32
-constexpr const char* kDecoderName = "xdelta.exe";
-#else
-constexpr const char* kDecoderName = "xdelta3";
-#endif
-
-// Whether the decoder that startDecoder runs from `folder` is there: on Windows xdelta.exe in
-// `folder` or in a folder of the search path, where the command processor looks for it; on POSIX
-// an executable ./xdelta3 in `folder`, or else xdelta3 on the search path. startDecoder asks the
-// same, so that the two never disagree.
-bool decoderPresent(const char* folder);
-// Starts the delta decoder in the background, in `folder`, and returns at once; kNoProcess without
-// starting anything when decoderPresent(folder) is false. On Windows the command processor runs
-// "start /b xdelta.exe" and the arguments, with `folder` current; the decoder then shares the
-// console and cannot be followed (kNoProcess). On POSIX the decoder is run directly with `folder`
-// as its current directory, and its process is returned.
-Process startDecoder(const DecoderArgument* arguments, int argumentCount, const char* folder);
-// Whether the process has ended; one that has is reaped and `process` becomes kNoProcess. A
+// The path that startInBackground runs for `program` with `folder` current, or empty when there is
+// none: on Windows the file `program` in `folder`, else in a folder of the search path, where the
+// command processor's "start" looks for it; on POSIX an executable `program` in `folder` (run as
+// "./program"), else one on the search path. A folder's name is never split, whatever it holds.
+std::string findProgram(const char* program, const char* folder);
+// Starts `program` in the background, with `folder` current, and returns at once; kNoProcess
+// without starting anything when findProgram finds none. On Windows the command processor runs
+// "start /b PROGRAM" and the arguments in `folder`, and the process it started is then looked up by
+// its name; on POSIX the program is run directly. Its standard input is not the console's.
+Process startInBackground(const char* program, const ProgramArgument* arguments, int argumentCount, const char* folder);
+// Whether the process has ended; one that has is released and `process` becomes kNoProcess. A
 // process that cannot be followed counts as ended.
 bool processEnded(Process& process);
-// Stops the process if it still runs and reaps it; `process` becomes kNoProcess.
-void stopProcess(Process& process);
+// Asks the process to end (POSIX: SIGTERM; on Windows it has had its Ctrl-Break already when the
+// run was interrupted), gives it `graceMilliseconds` to do so, ends it outright if it has not
+// (SIGKILL, TerminateProcess), and releases it; `process` becomes kNoProcess.
+void stopProcess(Process& process, unsigned graceMilliseconds);
 void sleepMilliseconds(unsigned milliseconds);
 
 // ---- Interruption ------------------------------------------------------------------------------

@@ -1,5 +1,5 @@
 // Console conventions of the patchers: accented letters, the progress line, the closing prompt.
-#include "patchers/common/console.h"
+#include "patchers/common/console_conventions.h"
 
 #include <cstdio>
 #include <cstring>
@@ -22,7 +22,6 @@ void waitForKey() {
     platform::readConsoleChar();
 }
 
-void closeRun() {
+void printClosingPrompt() {
     platform::consolePrintf("\nAppuyez sur n'importe quelle touche pour quitter le programme.");
-    waitForKey();
 }

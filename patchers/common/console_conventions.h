@@ -27,5 +27,5 @@ private:
 // Reads one character from standard input and discards it.
 void waitForKey();
 
-// The end of every run: the closing prompt and the key wait.
-void closeRun();
+// The closing prompt that ends every run, before its key wait.
+void printClosingPrompt();

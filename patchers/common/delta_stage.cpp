@@ -1,7 +1,8 @@
 // One delta stage: the outside decoder started in the background and its output followed.
 #include "patchers/common/delta_stage.h"
 
-#include "patchers/common/console.h"
+#include "patchers/common/console_conventions.h"
+#include "patchers/common/decoder.h"
 #include "platform/platform.h"
 
 namespace {
@@ -55,7 +56,7 @@ void awaitDecoder(platform::Process& decoder) {
     for (int poll = 0; poll < kEndPolls && !platform::processEnded(decoder); ++poll) {
         platform::sleepMilliseconds(kPollMilliseconds);
     }
-    platform::stopProcess(decoder);
+    platform::stopProcess(decoder, kDecoderStopGraceMilliseconds);
 }
 
 }  // namespace
@@ -64,9 +65,9 @@ StageOutcome runDeltaStage(const DeltaStage& stage) {
     // An old output that stays (held open by another program, or not a file at all) would be
     // measured in place of the decoder's and, at its full size, pass for success: the stage fails.
     if (!removeWhenReleased(stage.output)) return StageOutcome::Failed;
-    const platform::DecoderArgument arguments[] = {
+    const platform::ProgramArgument arguments[] = {
         {"-d", false}, {"-fs", false}, {stage.source, true}, stage.delta, {stage.output, true}};
-    platform::Process decoder = platform::startDecoder(arguments, 5, stage.folder);
+    platform::Process decoder = platform::startInBackground(kDecoderName, arguments, 5, stage.folder);
     platform::FileHandle output = platform::kNoFile;
     const bool done = waitForOutput(stage.output, output) && followOutput(stage, output);
     platform::closeFile(output);
@@ -75,7 +76,7 @@ StageOutcome runDeltaStage(const DeltaStage& stage) {
         return StageOutcome::Done;
     }
     // Stopped before it writes on, into an output that the run is about to remove.
-    platform::stopProcess(decoder);
+    platform::stopProcess(decoder, kDecoderStopGraceMilliseconds);
     return platform::interrupted() ? StageOutcome::Interrupted : StageOutcome::Failed;
 }
 

@@ -8,7 +8,7 @@
 struct DeltaStage {
     const char* folder;                // where the decoder runs: the delta file's folder
     const char* source;                // what the decoder reads, a full path
-    platform::DecoderArgument delta;   // the delta file, named in `folder`
+    platform::ProgramArgument delta;   // the delta file, named in `folder`
     const char* output;                // what the decoder writes, a full path
     uint64_t expectedSize;             // the output's size when the stage has succeeded
     double shownDivisor;               // progress shown = percent / divisor + offset

@@ -1,13 +1,9 @@
-// The CRC32 of a whole disc image, and what it tells a player whose delta stage failed.
+// The CRC32 of a whole disc image.
 #include "patchers/common/image_crc.h"
 
 #include <zlib.h>
 
 #include <vector>
-
-#include "patchers/common/console.h"
-#include "patchers/common/messages.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -28,22 +24,4 @@ bool imageCrc32(ImageSource& image, uint32_t& crc, const std::function<bool(doub
     }
     crc = static_cast<uint32_t>(value);
     return true;
-}
-
-ImageCheck checkImageCrc32(ImageSource& image, const char* imageDisplayName, Release release, uint32_t published,
-                           const char* deltaName) {
-    printCheckingImage(imageDisplayName);
-    ProgressLine line;
-    uint32_t crc = 0;
-    const bool read = imageCrc32(image, crc, [&](double share) {
-        line.show(share * 100);
-        return !platform::interrupted();
-    });
-    if (platform::interrupted()) return ImageCheck::Interrupted;
-    if (!read) {
-        printCannotRead(imageDisplayName);
-        return ImageCheck::Unreadable;
-    }
-    printImageVerdict(release, crc, published, deltaName, platform::kDecoderName);
-    return crc == published ? ImageCheck::Published : ImageCheck::OtherDump;
 }

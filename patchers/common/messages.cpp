@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "patchers/common/console.h"
+#include "patchers/common/console_conventions.h"
 #include "patchers/common/path_text.h"
 #include "platform/platform.h"
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "patchers/common/rebuild.h"
-#include "patchers/common/release.h"
+#include "patchers/common/release_signature.h"
 
 // What a patcher says when no image of its game is found: the game's own line, then the size and
 // the CRC32 of each of its releases, US first.

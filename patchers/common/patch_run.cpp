@@ -1,13 +1,15 @@
 // One patcher run, the same for both games: each game is data, and the run does the rest.
 #include "patchers/common/patch_run.h"
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 
-#include "patchers/common/console.h"
-#include "patchers/common/delta_stage.h"
-#include "patchers/common/file_search.h"
-#include "patchers/common/image_crc.h"
-#include "platform/platform.h"
+#include "patchers/common/console_conventions.h"
+#include "patchers/common/decoder.h"
+#include "patchers/common/image_check.h"
+#include "patchers/common/recognition.h"
+#include "patchers/common/run_system.h"
 
 namespace {
 
@@ -18,14 +20,14 @@ constexpr char kProbeSuffix[] = "_probe.tmp";
 // The temporary image, which takes no more bytes once the run is interrupted.
 class TemporaryImage final : public ImageSink {
 public:
-    explicit TemporaryImage(const char* path) : file_(path) {}
-    bool isOpen() const { return file_.isOpen(); }
+    TemporaryImage(std::unique_ptr<ImageSink> file, RunSystem& system) : file_(std::move(file)), system_(system) {}
     bool append(const unsigned char* bytes, uint32_t count) override {
-        return !platform::interrupted() && file_.append(bytes, count);
+        return !system_.interrupted() && file_->append(bytes, count);
     }
 
 private:
-    FileImageSink file_;
+    std::unique_ptr<ImageSink> file_;
+    RunSystem& system_;
 };
 
 // The folder of a full path, without its last separator unless it is a root ("/", "D:\").
@@ -40,17 +42,18 @@ void folderOf(const char* path, char* folder) {
 // What one run works with, from the image search to the end, and the one list of files it made.
 class PatchRun {
 public:
-    explicit PatchRun(const Game& game) : game_(game) {}
+    PatchRun(const Game& game, RunSystem& system) : game_(game), system_(system) {}
     PatchRun(const PatchRun&) = delete;
     PatchRun& operator=(const PatchRun&) = delete;
 
     // The run up to, not including, the closing prompt; every file it made and does not keep is
-    // gone when this returns, an interruption included.
+    // gone when this returns, an interruption included, and the player's image is closed.
     void run() {
         patch();
+        image_.reset();
         clearArtefacts();
         if (interrupted_) printInterrupted();
-        platform::releaseInterruptions();
+        system_.releaseInterruptions();
     }
 
 private:
@@ -64,7 +67,7 @@ private:
     bool runStages();
     void checkImage(const char* deltaName);
     // Removes an artefact; one that stays (Windows: still held) is tried again at the end.
-    void remove(int artefact) { made_[artefact] = !removeWhenReleased(artefacts_.paths[artefact]); }
+    void remove(int artefact) { made_[artefact] = !system_.removeFile(artefacts_.paths[artefact]); }
     void clearArtefacts() {
         for (int artefact = 0; artefact < artefacts_.count; ++artefact) {
             if (made_[artefact] && !kept_[artefact]) remove(artefact);
@@ -72,6 +75,7 @@ private:
     }
 
     const Game& game_;
+    RunSystem& system_;
     Release releaseKind_ = US;
     const ReleasePlan* release_ = nullptr;
     char startDirectory_[kPathBufferSize] = "";
@@ -79,7 +83,7 @@ private:
     char displayName_[kPathBufferSize] = "";
     char deltaName_[kPathBufferSize] = "";   // the found delta file, when the release has a prefix
     char deltaFolder_[kPathBufferSize] = ""; // where the decoder runs
-    FileImageSource image_;
+    std::unique_ptr<ImageSource> image_;     // the player's image, while the run reads it
     Artefacts artefacts_;
     bool made_[Artefacts::kMost] = {};       // may exist: the run created it or started its writer
     bool kept_[Artefacts::kMost] = {};
@@ -88,7 +92,7 @@ private:
 
 void PatchRun::patch() {
     // A start directory too long for the path buffers holds no image the patcher could name.
-    if (!platform::getCurrentDirectory(startDirectory_, sizeof startDirectory_)) {
+    if (!system_.currentDirectory(startDirectory_, sizeof startDirectory_)) {
         printNotFound(game_.notFoundLine, game_.signatures);
         return;
     }
@@ -100,28 +104,37 @@ void PatchRun::patch() {
     }
     if (!enoughSpace() || !decoderFound()) return;
     // From the first file written on, an interruption ends the run through its cleanup.
-    platform::catchInterruptions();
+    system_.catchInterruptions();
     if (!folderWritable() || !rebuild()) return;
     runStages();
 }
 
+// Walks the tree for ".iso" files and takes the first that recogniseRelease places; a pipe or a
+// device so named is passed over. The walk is left suspended at the image taken, with its directory
+// current; the first image that cannot be opened ends the search.
 bool PatchRun::findImage() {
-    int release = -1;
-    switch (findDiscImage(game_.signatures, game_.releaseCount, startDirectory_, imagePath_, displayName_, image_,
-                          release)) {
-    case ImageSearch::NotFound:
-        printNotFound(game_.notFoundLine, game_.signatures);
-        return false;
-    case ImageSearch::CannotOpen:
-        printCannotOpen(displayName_);
-        return false;
-    case ImageSearch::Found:
-        break;
+    while (system_.nextFile(imagePath_, "iso")) {
+        makeDisplayName(imagePath_, startDirectory_, displayName_);
+        platform::FileError error = platform::FileError::None;
+        image_ = system_.openImage(imagePath_, error);
+        // A pipe or a device named like an image is no image: passed over like a folder.
+        if (error == platform::FileError::NotAFile) continue;
+        if (!image_) {
+            printCannotOpen(displayName_);
+            return false;
+        }
+        const int release = recogniseRelease(*image_, game_.signatures, game_.releaseCount);
+        if (release < 0) {
+            image_.reset();
+            continue;
+        }
+        releaseKind_ = static_cast<Release>(release);
+        release_ = &game_.releases[release];
+        printRecognised(releaseKind_, displayName_);
+        return true;
     }
-    releaseKind_ = static_cast<Release>(release);
-    release_ = &game_.releases[release];
-    printRecognised(releaseKind_, displayName_);
-    return true;
+    printNotFound(game_.notFoundLine, game_.signatures);
+    return false;
 }
 
 // The release's delta file, searched below the start by its prefix; a release without a prefix
@@ -133,11 +146,11 @@ bool PatchRun::findDelta() {
     }
     // The delta walk starts from the start directory again: the image walk is run to its end.
     char rest[kPathBufferSize];
-    while (findNextFile(rest, "iso")) {
+    while (system_.nextFile(rest, "iso")) {
     }
     const size_t prefixLength = strlen(release_->deltaPrefix);
     char deltaPath[kPathBufferSize];
-    while (findNextFile(deltaPath, "xdelta")) {
+    while (system_.nextFile(deltaPath, "xdelta")) {
         strcpy(deltaName_, deltaPath);
         keepFileName(deltaName_);
         if (strncmp(deltaName_, release_->deltaPrefix, prefixLength) != 0) continue;
@@ -149,13 +162,18 @@ bool PatchRun::findDelta() {
 }
 
 // A volume too small for what the run writes is named before the first byte is written, rather than
-// failing late as a CRC32 problem. When the system cannot tell, the run goes on.
+// failing late as a CRC32 problem; the files of an earlier run that this one replaces count as room.
+// When the system cannot tell, the run goes on.
 bool PatchRun::enoughSpace() {
     char folder[kPathBufferSize];
     folderOf(imagePath_, folder);
-    const uint64_t needed = bytesNeeded(*release_);
+    std::vector<uint64_t> oldBytes(static_cast<size_t>(artefacts_.count), 0);
+    for (int artefact = Artefacts::kProbe + 1; artefact < artefacts_.count; ++artefact) {
+        if (!system_.fileSize(artefacts_.paths[artefact], oldBytes[artefact])) oldBytes[artefact] = 0;
+    }
+    const uint64_t needed = bytesNeeded(*release_, oldBytes);
     uint64_t free = 0;
-    if (!platform::freeSpace(folder, free) || free >= needed) return true;
+    if (!system_.freeSpace(folder, free) || free >= needed) return true;
     printNotEnoughSpace(folder, needed, free);
     return false;
 }
@@ -163,8 +181,8 @@ bool PatchRun::enoughSpace() {
 // Without the decoder every stage must fail, a European one after minutes of rebuilding: it is
 // named before anything is written, looked for as the stage will look for it.
 bool PatchRun::decoderFound() {
-    if (platform::decoderPresent(deltaFolder_)) return true;
-    printDecoderMissing(platform::kDecoderName, deltaFolder_);
+    if (system_.decoderPresent(deltaFolder_)) return true;
+    printDecoderMissing(kDecoderName, deltaFolder_);
     return false;
 }
 
@@ -172,10 +190,7 @@ bool PatchRun::decoderFound() {
 // failing late as a CRC32 problem. The probe is only ever a file of the run's own making: a file of
 // that name already there is the player's, left as it is, and the folder is then left to the stage.
 bool PatchRun::folderWritable() {
-    platform::FileHandle probe = platform::kNoFile;
-    const platform::FileError error =
-        platform::openFile(artefacts_.paths[Artefacts::kProbe], platform::FileAccess::Write,
-                           platform::FileCreation::New, platform::FileSharing::Exclusive, false, probe);
+    const platform::FileError error = system_.createNewFile(artefacts_.paths[Artefacts::kProbe]);
     if (error == platform::FileError::Exists) return true;
     if (error != platform::FileError::None) {
         char folder[kPathBufferSize];
@@ -184,7 +199,6 @@ bool PatchRun::folderWritable() {
         return false;
     }
     made_[Artefacts::kProbe] = true;
-    platform::closeFile(probe);
     remove(Artefacts::kProbe);
     return true;
 }
@@ -192,22 +206,23 @@ bool PatchRun::folderWritable() {
 // The European image is rebuilt in the US layout first; nothing of it is left on failure.
 bool PatchRun::rebuild() {
     if (!release_->rebuild) return true;
-    TemporaryImage temporary(artefacts_.paths[Artefacts::kTemporary]);
-    if (!temporary.isOpen()) {
+    std::unique_ptr<ImageSink> file = system_.createImage(artefacts_.paths[Artefacts::kTemporary]);
+    if (!file) {
         printCannotCreateTemporary();
         return false;
     }
     made_[Artefacts::kTemporary] = true;
-    RebuildContext context{image_, temporary, release_->rebuildProgressTotal, release_->rebuildStageDivisor};
+    TemporaryImage temporary(std::move(file), system_);
+    RebuildContext context{*image_, temporary, release_->rebuildProgressTotal, release_->rebuildStageDivisor};
     context.progress = printProgress;
     if (runRebuildPlan(*release_->rebuild, context)) return true;
-    interrupted_ = platform::interrupted();
+    interrupted_ = system_.interrupted();
     if (!interrupted_) printRebuildFailure(context.failure, displayName_);
     return false;
 }
 
 bool PatchRun::runStages() {
-    image_.close();  // the decoder reads it on its own
+    image_.reset();  // the decoder reads it on its own
     const int firstOutput = Artefacts::kProbe + 1 + (release_->rebuild ? 1 : 0);
     for (int stage = 0; stage < release_->stageCount; ++stage) {
         const StagePlan& plan = release_->stages[stage];
@@ -224,7 +239,7 @@ bool PatchRun::runStages() {
                                   plan.shownDivisor,
                                   plan.shownOffset};
         made_[output] = true;
-        const StageOutcome outcome = platform::interrupted() ? StageOutcome::Interrupted : runDeltaStage(delta);
+        const StageOutcome outcome = system_.interrupted() ? StageOutcome::Interrupted : system_.runStage(delta);
         if (outcome == StageOutcome::Interrupted) {
             interrupted_ = true;
             return false;
@@ -245,15 +260,17 @@ bool PatchRun::runStages() {
 // A failed stage says the image is not correct, whatever the cause: its CRC32 tells the player
 // whether it is another dump, or the right image and the patch files are to blame.
 void PatchRun::checkImage(const char* deltaName) {
-    if (image_.open(imagePath_) != platform::FileError::None) {
+    platform::FileError error = platform::FileError::None;
+    image_ = system_.openImage(imagePath_, error);
+    if (!image_) {
         printCannotRead(displayName_);
         return;
     }
     const uint32_t published = game_.signatures[releaseKind_].crc32;
-    if (checkImageCrc32(image_, displayName_, releaseKind_, published, deltaName) == ImageCheck::Interrupted) {
-        interrupted_ = true;
-    }
-    image_.close();
+    const ImageCheck check = checkImageCrc32(*image_, displayName_, releaseKind_, published, deltaName,
+                                             [this] { return system_.interrupted(); });
+    if (check == ImageCheck::Interrupted) interrupted_ = true;
+    image_.reset();
 }
 
 }  // namespace
@@ -273,22 +290,48 @@ bool deriveArtefacts(const Game& game, const ReleasePlan& release, const char* i
     return true;
 }
 
-uint64_t bytesNeeded(const ReleasePlan& release) {
-    uint64_t source = release.rebuild ? rebuiltSize(*release.rebuild) : 0;  // 0: the player's image
-    uint64_t most = source;
-    for (int stage = 0; stage < release.stageCount; ++stage) {
-        const uint64_t output = release.stages[stage].expectedSize;
-        if (source + output > most) most = source + output;
-        source = output;
+uint64_t bytesNeeded(const ReleasePlan& release, const std::vector<uint64_t>& oldBytes) {
+    // The artefacts' sizes as the run goes, in the order of deriveArtefacts; what the run adds to
+    // the volume at a moment is their sum less the sum of the sizes they had before it.
+    const int count = 1 + (release.rebuild ? 1 : 0) + release.stageCount;
+    std::vector<uint64_t> before(static_cast<size_t>(count), 0);
+    for (size_t i = 0; i < before.size() && i < oldBytes.size(); ++i) before[i] = oldBytes[i];
+    std::vector<uint64_t> now = before;
+    uint64_t beforeTotal = 0;
+    for (uint64_t bytes : before) beforeTotal += bytes;
+    uint64_t most = 0;
+    const auto measure = [&] {
+        uint64_t total = 0;
+        for (uint64_t bytes : now) total += bytes;
+        if (total > beforeTotal) most = std::max(most, total - beforeTotal);
+    };
+    int artefact = Artefacts::kProbe + 1;
+    if (release.rebuild) {
+        now[static_cast<size_t>(artefact++)] = rebuiltSize(*release.rebuild);  // emptied, then written
+        measure();
+    }
+    for (int stage = 0; stage < release.stageCount; ++stage, ++artefact) {
+        now[static_cast<size_t>(artefact)] = release.stages[stage].expectedSize;  // the old output goes first
+        measure();
+        // The stage's source goes once it has succeeded, when the run made it.
+        if (artefact > Artefacts::kProbe + 1) now[static_cast<size_t>(artefact - 1)] = 0;
     }
     return most;
 }
 
-int runPatcher(const Game& game) {
+int runPatcher(const Game& game, RunSystem& system) {
     platform::consolePrintf(game.banner, kCCedilla);
-    PatchRun run(game);
+    PatchRun run(game, system);
     run.run();
     // A console that was closed, or a program told to end, has no one to answer the prompt.
-    if (platform::interruption() != platform::Interruption::Ended) closeRun();
+    if (system.interruption() != platform::Interruption::Ended) {
+        printClosingPrompt();
+        system.waitForKey();
+    }
     return 0;
+}
+
+int runPatcher(const Game& game) {
+    const std::unique_ptr<RunSystem> system = makePlatformRunSystem();
+    return runPatcher(game, *system);
 }

@@ -2,11 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "patchers/common/messages.h"
 #include "patchers/common/path_text.h"
 #include "patchers/common/rebuild.h"
-#include "patchers/common/release.h"
+#include "patchers/common/recognition.h"
 
 // One delta stage of a release. The decoder turns the stage's source into its output, next to the
 // image: the first stage reads the temporary image (or the player's image when the release is not
@@ -42,9 +43,13 @@ struct Game {
     const char* temporarySuffix;          // of the rebuilt image: "_temp.iso"
 };
 
+class RunSystem;
+
 // Runs the patcher for `game` as a player started it, in the current directory, up to and
 // including the closing prompt. Returns the exit status: 0, whatever happened.
 int runPatcher(const Game& game);
+// The same run, against `system` (the platform layer, or a fake in a test).
+int runPatcher(const Game& game, RunSystem& system);
 
 // The files that a run of `release` writes next to the image, in the order it makes them: the probe
 // that tries the folder before anything else is written, the temporary image when the release is
@@ -60,6 +65,9 @@ struct Artefacts {
 // False when a name would not fit the patchers' path buffers.
 bool deriveArtefacts(const Game& game, const ReleasePlan& release, const char* imagePath, Artefacts& artefacts);
 
-// The most bytes that a run of `release` has on disk at one time: a stage's output beside its
-// source when the run made that source (the temporary image beside the French image, say).
-uint64_t bytesNeeded(const ReleasePlan& release);
+// The most bytes that a run of `release` adds to its volume at one time: a stage's output beside
+// its source when the run made that source (the temporary image beside the French image, say),
+// less what the files of the same names held before the run, which it empties or removes before
+// it writes them anew. `oldBytes` holds their sizes in the order of deriveArtefacts, the probe
+// first (0 for a file that is not there); empty when there are none.
+uint64_t bytesNeeded(const ReleasePlan& release, const std::vector<uint64_t>& oldBytes = {});

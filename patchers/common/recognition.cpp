@@ -1,11 +1,8 @@
-// Recognising a game's disc image among the images below the start directory.
-#include "patchers/common/release.h"
+// Recognising which release of a game a disc image is.
+#include "patchers/common/recognition.h"
 
 #include <cstring>
 #include <vector>
-
-#include "patchers/common/file_search.h"
-#include "patchers/common/path_text.h"
 
 namespace {
 
@@ -29,19 +26,4 @@ int recogniseRelease(ImageSource& image, const ReleaseSignature* signatures, int
         return candidate;
     }
     return -1;
-}
-
-ImageSearch findDiscImage(const ReleaseSignature* signatures, int signatureCount, const char* startDirectory,
-                          char* imagePath, char* displayName, FileImageSource& image, int& release) {
-    while (findNextFile(imagePath, "iso")) {
-        makeDisplayName(imagePath, startDirectory, displayName);
-        const platform::FileError error = image.open(imagePath);
-        // A pipe or a device named like an image is no image: passed over like a folder.
-        if (error == platform::FileError::NotAFile) continue;
-        if (error != platform::FileError::None) return ImageSearch::CannotOpen;
-        release = recogniseRelease(image, signatures, signatureCount);
-        if (release >= 0) return ImageSearch::Found;
-        image.close();
-    }
-    return ImageSearch::NotFound;
 }

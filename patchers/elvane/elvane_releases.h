@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "patchers/common/patch_run.h"
-#include "patchers/common/release.h"
+#include "patchers/common/recognition.h"
 #include "patchers/elvane/elvane_game.h"  // kElvaneReleases, kElvaneFrenchImageSize
 
 // The game as frpatch_elvane runs it.

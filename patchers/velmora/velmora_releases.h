@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "patchers/common/patch_run.h"
-#include "patchers/common/release.h"
+#include "patchers/common/recognition.h"
 #include "patchers/velmora/velmora_game.h"  // kVelmoraReleases, kVelmoraFrenchImageSize
 
 // The game as frpatch_velmora runs it.

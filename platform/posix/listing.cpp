@@ -36,8 +36,8 @@ bool fill(DIR* directory, DirEntry& entry) {
 
 }  // namespace
 
-Listing openListing(DirEntry& first) {
-    DIR* directory = opendir(".");
+Listing openListing(const char* folder, DirEntry& first) {
+    DIR* directory = opendir(folder);
     if (!directory) return kNoListing;
     if (!fill(directory, first)) {
         closedir(directory);
@@ -54,9 +54,9 @@ void closeListing(Listing listing) {
     if (listing != kNoListing) closedir(reinterpret_cast<DIR*>(listing));
 }
 
-uint64_t currentDirectoryIdentity() {
+uint64_t folderIdentity(const char* folder) {
     struct stat info;
-    if (stat(".", &info) != 0) return 0;
+    if (stat(folder, &info) != 0) return 0;
     return identityOf(info);
 }
 

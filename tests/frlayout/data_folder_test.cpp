@@ -5,7 +5,7 @@
 
 #include <set>
 
-#include "../unit/scratch_folder.h"
+#include "tests/support/scratch_folder.h"
 #include "frlayout/table_text.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "../unit/scratch_folder.h"
+#include "tests/support/scratch_folder.h"
 #include "disc_tools.h"
 #include "frlayout/delta_making.h"
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../unit/scratch_folder.h"
+#include "tests/support/scratch_folder.h"
 #include "disc_tools.h"
 
 namespace {

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "../unit/scratch_folder.h"
-#include "../unit/table_copy.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/table_copy.h"
 #include "disc_tools.h"
 #include "frlayout/layout_derivation.h"
 #include "patchers/common/image_access.h"

@@ -11,7 +11,7 @@
 #include "kestrin/error.h"
 #include "kestrin/filebin.h"
 #include "test_support.h"
-#include "tests/unit/scratch_folder.h"
+#include "tests/support/scratch_folder.h"
 
 using Kestrin::FileBin;
 using Kestrin::LastError;

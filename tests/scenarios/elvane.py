@@ -92,16 +92,25 @@ def delta_prefix_case(context):
 
 @scenario("elvane_no_image", disk=0)
 def no_image(context):
-    """No image, a pipe named like one, or a start folder too long for the path buffers: the whole
-    not-found text, and an end with standard input closed."""
+    """No image, a pipe named like one, a start folder too long for the path buffers, or folders that
+    link back up the tree: the whole not-found text, at once, and an end with standard input closed."""
     def notes(folder):
         with open(os.path.join(folder, "notes.txt"), "w") as text:
             text.write("no disc here")
+
+    def links_back(folder):
+        """Folders whose two links lead back up the tree: walked naively, every path through them is
+        a new one, and the walk grows exponentially with the level limit."""
+        for name in ("a", "a/b"):
+            os.makedirs(os.path.join(folder, name), exist_ok=True)
+            os.symlink(folder, os.path.join(folder, name, "up"))
+            os.symlink(os.path.join(folder, "a"), os.path.join(folder, name, "back"))
 
     expect_nothing_found(context, PROGRAM, [
         ("no image", notes),
         ("a pipe named like an image", pipe_named("game.iso")),
         ("a start folder longer than 254 characters", long_start_folder),
+        ("folders with links back to the start", links_back),
     ], messages.banner("Elvane") + messages.ELVANE_NOT_FOUND + messages.CLOSING)
 
 
@@ -180,16 +189,17 @@ def write_protected_folder(context):
 
 @scenario("elvane_unusual_file_names", disk=3 * GiB)
 def unusual_file_names(context):
-    """Spaces, quotes, $ and shell punctuation in names are only names; the extension's case is free."""
+    """Spaces, quotes, $ and shell punctuation in names are only names; the extension's case is free.
+    The delta and the decoder lie in a folder whose name holds ";", which a search path would split."""
     folder = context.scratch(3 * GiB)
     name = "my \"game\" $HOME ;touch pwned; `id` 'x'.iso" if context.runner.name == "native" else "my game $HOME ;x 'y'.iso"
-    facts = place_us(context, folder, "dir $x", name, delta_parts=("EV1_Patch_US-FR_A.XDELTA",))
+    facts = place_us(context, folder, "dir $x", name, delta_parts=("jeux;fr", "EV1_Patch_US-FR_A.XDELTA"))
     result = context.run(PROGRAM, folder)
     image = context.display("dir $x", name)
     output = context.display("dir $x", name[:-4] + "_patched.iso")
     expect_text(result, messages.banner("Elvane") + messages.recognised(False, image) + messages.PATCHING
                 + messages.success(output) + messages.CLOSING, context.runner.encoding)
-    expect_files(folder, ["dir $x/" + name, "dir $x/" + name[:-4] + "_patched.iso", "EV1_Patch_US-FR_A.XDELTA"])
+    expect_files(folder, ["dir $x/" + name, "dir $x/" + name[:-4] + "_patched.iso", "jeux;fr/EV1_Patch_US-FR_A.XDELTA"])
     check(images.file_sha256(os.path.join(folder, "dir $x", name[:-4] + "_patched.iso")) == facts["french_sha256"],
           "the French image differs from the decoder's own")
 

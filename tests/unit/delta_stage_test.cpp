@@ -14,7 +14,7 @@
 #include <cerrno>
 
 #include "platform/platform.h"
-#include "scratch_folder.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -103,6 +103,34 @@ TEST(DeltaStage, RemovingAReleasedFileSucceedsAndAMissingOneCountsAsGone) {
     EXPECT_TRUE(removeWhenReleased(folder.file("temp.iso").c_str()));
     EXPECT_FALSE(fs::exists(folder.path() / "temp.iso"));
     EXPECT_TRUE(removeWhenReleased(folder.file("temp.iso").c_str()));
+}
+
+}  // namespace
+
+namespace {
+
+// A decoder that takes no notice of the request to end must not hold the run: it is ended outright
+// once its grace is over. In a child process, so that a wait for it without end fails the test
+// instead of hanging it.
+TEST(BackgroundProgram, OneThatIgnoresTheRequestToEndIsEndedAfterItsGrace) {
+    ScratchFolder folder;
+    // Its output goes nowhere: a program left running must not hold the test's pipes open.
+    const std::string script =
+        "#!/bin/sh\nexec >/dev/null 2>&1\necho $$ > decoder.pid\ntrap '' TERM\nwhile :; do sleep 1; done\n";
+    folder.write("stubborn", std::vector<unsigned char>(script.begin(), script.end()));
+    fs::permissions(folder.path() / "stubborn", fs::perms::owner_all);
+    EXPECT_EXIT(
+        {
+            alarm(20);
+            platform::Process process = platform::startInBackground("stubborn", nullptr, 0, folder.path().c_str());
+            while (!fs::exists(folder.file("decoder.pid")) || readText(folder.file("decoder.pid")).empty()) {
+                platform::sleepMilliseconds(10);
+            }
+            platform::stopProcess(process, 50);
+            exit(process == platform::kNoProcess && decoderGone(folder) ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
+    if (!decoderGone(folder)) kill(std::stoi(readText(folder.file("decoder.pid"))), SIGKILL);
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "table_copy.h"
+#include "tests/support/table_copy.h"
 #include "patchers/elvane/elvane_layout_facts.h"
 #include "patchers/elvane/elvane_plan.h"
 #include "patchers/elvane/elvane_tables.h"

@@ -1,9 +1,7 @@
 // What a player whose delta stage failed is told of their image's CRC32, on images in memory.
-#include "patchers/common/image_crc.h"
+#include "patchers/common/image_check.h"
 
 #include <gtest/gtest.h>
-
-#include <signal.h>
 
 #include <algorithm>
 #include <cstring>
@@ -11,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "memory_image.h"
-#include "platform/platform.h"
+#include "tests/support/memory_image.h"
+#include "patchers/common/decoder.h"
 
 namespace {
 
@@ -36,7 +34,7 @@ TEST(ImageCrc32Report, TheImagesCrc32StandsBesideThePublishedOneWithWhatThePlaye
         ImageCheck check;
         std::string told;
     };
-    const std::string decoder = platform::kDecoderName;
+    const std::string decoder = kDecoderName;
     const Case cases[] = {
         {"123456789", US, 0xCBF43926u, ImageCheck::Published,
          "\nCRC32 du fichier : CBF43926\nCRC32 attendu pour la version US : CBF43926\n"
@@ -50,7 +48,8 @@ TEST(ImageCrc32Report, TheImagesCrc32StandsBesideThePublishedOneWithWhatThePlaye
     for (const Case& c : cases) {
         MemorySource image(Bytes(c.bytes, c.bytes + strlen(c.bytes)));
         testing::internal::CaptureStdout();
-        EXPECT_EQ(checkImageCrc32(image, "game.iso", c.release, c.published, "VL1_Patch_v1.xdelta"), c.check) << c.bytes;
+        EXPECT_EQ(checkImageCrc32(image, "game.iso", c.release, c.published, "VL1_Patch_v1.xdelta", [] { return false; }), c.check)
+            << c.bytes;
         EXPECT_EQ(withoutProgress(testing::internal::GetCapturedStdout()), kHeading + c.told) << c.bytes;
     }
 }
@@ -62,10 +61,11 @@ public:
     uint64_t size() const override { return zeros_.size(); }
     bool read(uint64_t offset, unsigned char* buffer, uint32_t count) override {
         if (zeros_.reads + 1 == stopAt_ && !interrupt_) return false;
-        if (zeros_.reads + 1 == stopAt_) raise(SIGINT);
+        if (zeros_.reads + 1 == stopAt_) interrupted = true;
         return zeros_.read(offset, buffer, count);
     }
     int reads() const { return zeros_.reads; }
+    bool interrupted = false;
 
 private:
     MemorySource zeros_;
@@ -73,14 +73,17 @@ private:
     bool interrupt_;
 };
 
+ImageCheck check(StoppingSource& image) {
+    return checkImageCrc32(image, "game.iso", US, 0x38773417u, "d.xdelta", [&] { return image.interrupted; });
+}
+
 TEST(ImageCrc32Report, AFullSizeReadShowsItsProgressAndStopsWhenInterruptedOrUnreadable) {
     // 20 MiB of zeros, read in pieces: their CRC32 is 38773417.
     constexpr uint64_t kSize = 20u << 20;
-    platform::catchInterruptions();
     std::vector<int> shown;
     StoppingSource whole(kSize, 0, false);
     testing::internal::CaptureStdout();
-    EXPECT_EQ(checkImageCrc32(whole, "game.iso", US, 0x38773417u, "d.xdelta"), ImageCheck::Published);
+    EXPECT_EQ(check(whole), ImageCheck::Published);
     const std::string told = withoutProgress(testing::internal::GetCapturedStdout(), &shown);
     EXPECT_NE(told.find("\nCRC32 du fichier : 38773417\n"), std::string::npos) << told;
     EXPECT_GE(shown.size(), 2u);
@@ -89,19 +92,15 @@ TEST(ImageCrc32Report, AFullSizeReadShowsItsProgressAndStopsWhenInterruptedOrUnr
 
     StoppingSource unreadable(kSize, 2, false);
     testing::internal::CaptureStdout();
-    EXPECT_EQ(checkImageCrc32(unreadable, "game.iso", US, 0x38773417u, "d.xdelta"), ImageCheck::Unreadable);
+    EXPECT_EQ(check(unreadable), ImageCheck::Unreadable);
     EXPECT_EQ(withoutProgress(testing::internal::GetCapturedStdout()),
               kHeading + "\n\nImpossible de lire le fichier ISO suivant : game.iso\n");
 
     StoppingSource interrupted(kSize, 2, true);
     testing::internal::CaptureStdout();
-    EXPECT_EQ(checkImageCrc32(interrupted, "game.iso", US, 0x38773417u, "d.xdelta"), ImageCheck::Interrupted);
+    EXPECT_EQ(check(interrupted), ImageCheck::Interrupted);
     EXPECT_EQ(withoutProgress(testing::internal::GetCapturedStdout()), kHeading);
     EXPECT_EQ(interrupted.reads(), 2);  // not a piece more
-    // Later tests find the signals' handling as it was, and no interruption noted.
-    platform::releaseInterruptions();
-    platform::catchInterruptions();
-    platform::releaseInterruptions();
 }
 
 }  // namespace

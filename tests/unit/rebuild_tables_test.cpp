@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "memory_image.h"
+#include "tests/support/memory_image.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Recognising a release from an image's length, boot path and marker, on images in memory; and
 // what the search passes over.
-#include "patchers/common/release.h"
+#include "patchers/common/recognition.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +10,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "memory_image.h"
-#include "patchers/common/path_text.h"
+#include "tests/support/memory_image.h"
+#include "patchers/common/run_system.h"
 #include "patchers/elvane/elvane_releases.h"
 #include "patchers/velmora/velmora_releases.h"
-#include "scratch_folder.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -65,13 +65,9 @@ TEST(FindDiscImage, APipeNamedLikeAnImageIsPassedOverWithoutWaiting) {
     EXPECT_EXIT(
         {
             alarm(10);
-            FileImageSource image;
-            char imagePath[kPathBufferSize];
-            char displayName[kPathBufferSize];
-            int release = -1;
-            const ImageSearch found = findDiscImage(kElvaneReleases, 2, folder.path().c_str(), imagePath, displayName,
-                                                    image, release);
-            exit(found == ImageSearch::NotFound ? 0 : 1);
+            platform::FileError error = platform::FileError::None;
+            const bool opened = makePlatformRunSystem()->openImage(folder.file("game.iso").c_str(), error) != nullptr;
+            exit(!opened && error == platform::FileError::NotAFile ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");
 }

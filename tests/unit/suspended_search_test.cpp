@@ -1,5 +1,5 @@
 // The resumable walk: order, extensions, current directory, and the trees it must survive.
-#include "patchers/common/file_search.h"
+#include "patchers/common/suspended_search.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "patchers/common/path_text.h"
-#include "scratch_folder.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "scratch_folder.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "table_copy.h"
+#include "tests/support/table_copy.h"
 #include "patchers/velmora/velmora_layout_facts.h"
 #include "patchers/velmora/velmora_plan.h"
 #include "patchers/velmora/velmora_tables.h"
