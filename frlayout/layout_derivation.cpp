@@ -255,10 +255,9 @@ public:
     }
 };
 
-void proveSoundRun(const std::string& europeanPath, const SoundRunPlace& place, const SoundRows& rows,
-                   const std::string& label, Findings& findings) {
+void proveSoundRun(ImageSource& european, const SoundRunPlace& place, const SoundRows& rows, const std::string& label,
+                   Findings& findings) {
     if (rows.offsets.empty()) return;
-    FileImageSource european(europeanPath.c_str());
     RunInMemory rebuilt;
     RebuildContext context{european, rebuilt, place.usLength, 1};
     const SoundOffsetTable table{rows.offsets.data(), static_cast<uint32_t>(rows.offsets.size()), rows.end};

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "frlayout/disc_files.h"
+#include "patchers/common/image_access.h"
 
 // A row of a name table: destination rows count sectors from the start of the area and carry a
 // length; source rows count from the base sector and carry none (0).
@@ -73,5 +74,5 @@ void crossCheckSoundRun(const unsigned char* usRun, uint32_t usLength, const uns
 // Rebuilds the run from the European image at `europeanPath` with the rebuild's own copySoundRun
 // and the derived rows, and checks that the result is as long as the US run with a stream header
 // at every offset.
-void proveSoundRun(const std::string& europeanPath, const SoundRunPlace& place, const SoundRows& rows,
-                   const std::string& label, Findings& findings);
+void proveSoundRun(ImageSource& european, const SoundRunPlace& place, const SoundRows& rows, const std::string& label,
+                   Findings& findings);

@@ -137,7 +137,8 @@ int runTitle(const Title& title, const std::string& usPath, const std::string& e
     if (!readListing(usPath, "US", us) || !readListing(europeanPath, "European", european)) return kRefused;
 
     Findings findings;
-    const TitleTables tables = deriveTitleTables(title, usPath, us, europeanPath, european, findings, [](const std::string& what) {
+    FileImageSource usImage(usPath.c_str()), europeanImage(europeanPath.c_str());
+    const TitleTables tables = deriveTitleTables(title, usImage, us, europeanImage, european, findings, [](const std::string& what) {
         printf("Deriving the %s\n", what.c_str());
         fflush(stdout);
     });

@@ -15,8 +15,7 @@ std::string runLabel(size_t run) {
 }
 
 // Reads `length` bytes at `offset` of the image; false when the image ends first or cannot be read.
-bool readRun(const std::string& path, uint32_t offset, uint32_t length, std::vector<unsigned char>& bytes) {
-    FileImageSource image(path.c_str());
+bool readRun(ImageSource& image, uint32_t offset, uint32_t length, std::vector<unsigned char>& bytes) {
     bytes.resize(length);
     return image.read(offset, bytes.data(), length);
 }
@@ -64,8 +63,8 @@ void compareRows(const char* list, const NameTableEntry* builtIn, const std::vec
 
 }  // namespace
 
-TitleTables deriveTitleTables(const Title& title, const std::string& usPath, const DiscListing& us,
-                              const std::string& europeanPath, const DiscListing& european, Findings& findings,
+TitleTables deriveTitleTables(const Title& title, ImageSource& usImage, const DiscListing& us, ImageSource& europeanImage,
+                              const DiscListing& european, Findings& findings,
                               const std::function<void(const std::string&)>& status) {
     const PlanPlaces places = planPlaces(title);
     TitleTables tables;
@@ -77,8 +76,8 @@ TitleTables deriveTitleTables(const Title& title, const std::string& usPath, con
         status("stream offsets of sound run " + label + " (rebuild step " + std::to_string(places.soundSteps[run]) + "), then its rebuild");
         std::vector<unsigned char> usRun, europeanRun;
         const size_t before = findings.problems.size();
-        if (!readRun(usPath, place.usOffset, place.usLength, usRun)) findings.problems.push_back(label + ": the US image ends inside the run");
-        if (!readRun(europeanPath, place.europeanOffset, place.europeanLength, europeanRun)) {
+        if (!readRun(usImage, place.usOffset, place.usLength, usRun)) findings.problems.push_back(label + ": the US image ends inside the run");
+        if (!readRun(europeanImage, place.europeanOffset, place.europeanLength, europeanRun)) {
             findings.problems.push_back(label + ": the European image ends inside the run");
         }
         tables.sounds.push_back({{}, place.usLength});
@@ -88,7 +87,7 @@ TitleTables deriveTitleTables(const Title& title, const std::string& usPath, con
         crossCheckSoundRun(usRun.data(), place.usLength, europeanRun.data(), place.europeanLength, tables.sounds.back(), label,
                            findings);
         if (findings.problems.size() != before) continue;
-        proveSoundRun(europeanPath, place, tables.sounds.back(), label, findings);
+        proveSoundRun(europeanImage, place, tables.sounds.back(), label, findings);
     }
     return tables;
 }

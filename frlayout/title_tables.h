@@ -17,8 +17,8 @@ struct TitleTables {
 
 // Derives the tables of `title` from the two images and their file lists at the places of its
 // plan, and proves each sound run by a rebuild. `status` hears what is being done, in a few words.
-TitleTables deriveTitleTables(const Title& title, const std::string& usPath, const DiscListing& us,
-                              const std::string& europeanPath, const DiscListing& european, Findings& findings,
+TitleTables deriveTitleTables(const Title& title, ImageSource& usImage, const DiscListing& us, ImageSource& europeanImage,
+                              const DiscListing& european, Findings& findings,
                               const std::function<void(const std::string&)>& status);
 
 // Every published fact of the title's layouts that the tables break, one line each.

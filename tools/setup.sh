@@ -26,5 +26,5 @@ fi
 # cross-built into xdelta.exe beside the fixtures (once per recipe). Without it (no network, a
 # failed build) those scenarios say SKIPPED with the reason; the rest of the run goes on.
 root="$(cd "$(dirname "$0")/.." && pwd)"
-python3 "$root/tools/windows_decoder.py" "$root/build/fixtures" ||
+python3 "$root/tests/windows/windows_decoder.py" "$root/build/fixtures" ||
   echo "setup: no Windows decoder; the wine scenarios will be SKIPPED" >&2

@@ -78,12 +78,12 @@ TEST(SoundRows, ReSpacedStreamsComeBackAtTheirUsOffsets) {
     EXPECT_EQ(rows.offsets, usOffsets);
     EXPECT_EQ(rows.end, us.size());
     crossCheckSoundRun(bytesOf(us), place.usLength, bytesOf(european), place.europeanLength, rows, "S2", findings);
-    proveSoundRun(image, place, rows, "S2", findings);
+    FileImageSource europeanImage(image.c_str());
+    proveSoundRun(europeanImage, place, rows, "S2", findings);
     EXPECT_EQ(findings.problems, std::vector<std::string>{});
 
     // Rebuilt with the derived table, the European run is the US run.
     FileImageSink target(scratch.file("rebuilt.bin").c_str());
-    FileImageSource europeanImage(image.c_str());
     RebuildContext context{europeanImage, target, place.usLength, 1};
     const SoundOffsetTable table{rows.offsets.data(), static_cast<uint32_t>(rows.offsets.size()), rows.end};
     ASSERT_EQ(copySoundRun(place.europeanOffset, place.europeanLength, table, context), 1);
@@ -127,7 +127,8 @@ TEST(SoundRows, EachDisagreementNamesItsRunAndStream) {
         if (findings.problems.empty()) {
             crossCheckSoundRun(bytesOf(c.us), place.usLength, bytesOf(c.european), place.europeanLength, rows, "S2", findings);
         }
-        if (findings.problems.empty()) proveSoundRun(image, place, rows, "S2", findings);
+        FileImageSource europeanImage(image.c_str());
+        if (findings.problems.empty()) proveSoundRun(europeanImage, place, rows, "S2", findings);
         EXPECT_TRUE(tells(findings.problems, c.told)) << c.breakage;
     }
 }

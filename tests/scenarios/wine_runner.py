@@ -3,7 +3,7 @@
 Each runner has a wine prefix of its own (a hard-linked copy of one made once per fixture cache by
 `wineboot`), maps the scenario's scratch folder to a drive letter, and runs the program with the
 real command processor, which starts the decoder with "start /b xdelta.exe ...". The decoder is
-a Windows xdelta.exe built from Debian's xdelta3 source (tools/windows_decoder.py), placed in every
+a Windows xdelta.exe built from Debian's xdelta3 source (tests/windows/windows_decoder.py), placed in every
 folder that holds a delta file (the folder the command line expects to be current): it parses the
 command line's drive-letter paths itself and holds its files with its own sharing modes, as on a
 player's Windows. Where a scenario must see the exact command line the program built, a launcher
@@ -15,6 +15,7 @@ to remove it.
 import contextlib
 import ctypes
 import os
+import sys
 import re
 import select
 import shutil
@@ -23,12 +24,12 @@ import struct
 import subprocess
 import threading
 
-from fixtures.source_tree import tool
 from harness import Result, Skip, check, run_program
 
-windows_decoder = tool("windows_decoder")
-
 WINDOWS_SOURCES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "windows")
+sys.path.insert(0, WINDOWS_SOURCES)
+
+import windows_decoder  # noqa: E402
 COMPILER = "x86_64-w64-mingw32-gcc"
 
 WINE_ENVIRONMENT = {

@@ -23,7 +23,7 @@ import subprocess
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "tests", "windows"))
+sys.path.insert(0, HERE)
 
 import check_executable  # noqa: E402
 
