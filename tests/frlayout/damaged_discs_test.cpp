@@ -85,7 +85,7 @@ size_t isoRecord(const Bytes& image, const std::string& name, size_t folder = 16
         }
         const std::string found(image.begin() + at + 33, image.begin() + at + 33 + image[at + 32]);
         if (found.substr(0, found.find(';')) == name) return at;
-        if ((image[at + 25] & 2) && image[at + 32] > 1) {
+        if ((image[at + 25] & 2) && (image[at + 32] > 1 || image[at + 33] > 1)) {  // a folder, not . or ..
             if (const size_t inner = isoRecord(image, name, at)) return inner;
         }
         at += image[at];
