@@ -1,8 +1,10 @@
-// The files of a disc image's file system, read with libcdio: UDF where the image has it, ISO 9660
-// otherwise.
+// The files of a disc image's file system: UDF where the image has it, ISO 9660 otherwise, each
+// read by checked readers, held against the other tree of a bridge and against libcdio's reading,
+// in a child process that a crash or a hang on a damaged image cannot take the program down with.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,11 +26,18 @@ struct DiscListing {
 const char* fileSystemName(FileSystemKind kind);
 
 // The length of the file at `path` in bytes; false, with a sentence in `error` that names it and
-// says why, when it is a folder or cannot be opened for reading.
+// says why, when it is no regular file (a folder, a FIFO, a device) or cannot be opened for reading.
 bool measureImage(const std::string& path, uint64_t& size, std::string& error);
 
 // Reads the file list of the image at `path`. UDF names keep their case; ISO 9660 names are the
-// Rock Ridge or Joliet ones where the image has them, without the version suffix (";1"). False,
+// Rock Ridge ones, else the Joliet ones, else the plain ones without their version (";1"). False,
 // with a sentence in `error` that names the image, when it cannot be opened, holds neither file
-// system, a folder cannot be read, or a file reaches past the end of the image.
+// system, or is damaged: a structure that does not hold, a folder loop, an entry or a file outside
+// the image, a volume longer than the image, a file in pieces, a name given twice, two trees of a
+// bridge that place a file differently, or a library reading that differs from the checked one.
+// The reading runs in a child process: a crash or a hang there is told as a damaged file system.
 bool readDiscFiles(const std::string& path, DiscListing& listing, std::string& error);
+
+// The same reading in this process, telling `stage` what it does; what the child process runs.
+bool listDiscFiles(const std::string& path, DiscListing& listing, std::string& error,
+                   const std::function<void(const std::string&)>& stage);
