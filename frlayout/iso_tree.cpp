@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "frlayout/listing_checks.h"
 #include "patchers/common/layout_facts.h"
 
 namespace {
@@ -74,6 +75,8 @@ class IsoReader {
 public:
     IsoReader(const ImageFile& image, TreeReading& out) : image_(image), out_(out) {}
 
+    // The primary tree, with its Rock Ridge names where it has them; without them, the Joliet tree
+    // too, which must place every file as the primary one does, and gives the names.
     bool read(const unsigned char* primary, const unsigned char* joliet) {
         if (le16(primary + 128) != kBlock) return refuse(formatText("its ISO 9660 blocks are %u bytes long, not 2048", le16(primary + 128)));
         Record root;
@@ -86,11 +89,18 @@ public:
             memcmp(self.systemUse, "SP", 2) == 0 && self.systemUse[4] == 0xBE && self.systemUse[5] == 0xEF) {
             names_ = Names::RockRidge;
             skip_ = self.systemUse[6];
-        } else if (joliet) {
-            names_ = Names::Joliet;
-            if (!parseRecord(joliet + kRootRecord, 34, root)) return refuse("its Joliet root folder record is damaged");
         }
-        return readFolder(root, "");
+        if (!readFolder(root, "")) return false;
+        if (names_ == Names::RockRidge || !joliet) return true;
+        if (!parseRecord(joliet + kRootRecord, 34, root)) return refuse("its Joliet root folder record is damaged");
+        std::vector<DiscFile> primaryFiles;
+        primaryFiles.swap(out_.files);
+        trail_ = FolderTrail();
+        names_ = Names::Joliet;
+        if (!readFolder(root, "")) return false;
+        const std::string disagreement = extentDisagreement(primaryFiles, "ISO 9660", out_.files, "Joliet");
+        if (!disagreement.empty()) return refuse("its ISO 9660 and Joliet trees disagree: " + disagreement);
+        return true;
     }
 
 private:
@@ -118,6 +128,12 @@ private:
         const std::string shown = path.empty() ? "/" : path;
         std::vector<unsigned char> data;
         if (!readFolderData(folder, path, data)) return false;
+        // Its own record comes first, and says what the record that led here says.
+        Record self;
+        if (!parseRecord(data.data(), std::min<size_t>(kBlock, data.size()), self) || !isSelfOrParent(self) ||
+            self.extent != folder.extent || self.length != folder.length) {
+            return refuse("its ISO 9660 folder " + shown + " is damaged: its own record is not the one that leads to it");
+        }
         for (size_t at = 0; at < data.size();) {
             // Records never cross a block; a zero length ends the block's records.
             const size_t blockEnd = (at / kBlock + 1) * kBlock;
