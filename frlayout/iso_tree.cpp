@@ -37,7 +37,8 @@ struct Record {
 
 // The record at `d`, within `room` bytes; false when its lengths do not fit.
 bool parseRecord(const unsigned char* d, size_t room, Record& record) {
-    const size_t length = d[0], nameLength = room >= 33 ? d[32] : 0;
+    if (room < 34) return false;
+    const size_t length = d[0], nameLength = d[32];
     if (length < 34 || length > room || 33 + nameLength > length || nameLength == 0) return false;
     record.attributeBlocks = d[1];
     record.extent = le32(d + 2);
