@@ -108,7 +108,7 @@ bool listDiscFiles(const std::string& path, DiscListing& listing, std::string& e
     stage("checking its UDF structures");
     const TreeReading udf = readUdfTree(image);
     stage("checking its ISO 9660 structures");
-    const TreeReading iso = readIsoTree(image);
+    const TreeReading iso = readIsoTree(image, udf.status == TreeStatus::Absent);
     for (const auto& [tree, system] : {std::pair{&udf, "UDF"}, std::pair{&iso, "ISO 9660"}}) {
         if (tree->status != TreeStatus::Refused) continue;
         error = path + ": " + tree->why + truncation(*tree, system, image.size());

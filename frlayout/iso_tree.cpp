@@ -78,7 +78,7 @@ public:
 
     // The primary tree, with its Rock Ridge names where it has them; without them, the Joliet tree
     // too, which must place every file as the primary one does, and gives the names.
-    bool read(const unsigned char* primary, const unsigned char* joliet) {
+    bool read(const unsigned char* primary, const unsigned char* joliet, bool names) {
         if (le16(primary + 128) != kBlock) return refuse(formatText("its ISO 9660 blocks are %u bytes long, not 2048", le16(primary + 128)));
         Record root;
         if (!parseRecord(primary + kRootRecord, 34, root)) return refuse("its ISO 9660 root folder record is damaged");
@@ -86,13 +86,13 @@ public:
         if (!readFolderData(root, "", first)) return false;
         Record self;
         // Rock Ridge announces itself in the root folder's own record (SP, then how much to skip).
-        if (parseRecord(first.data(), first.size(), self) && self.systemUseLength >= 7 &&
+        if (names && parseRecord(first.data(), first.size(), self) && self.systemUseLength >= 7 &&
             memcmp(self.systemUse, "SP", 2) == 0 && self.systemUse[4] == 0xBE && self.systemUse[5] == 0xEF) {
             names_ = Names::RockRidge;
             skip_ = self.systemUse[6];
         }
         if (!readFolder(root, "")) return false;
-        if (names_ == Names::RockRidge || !joliet) return true;
+        if (names_ == Names::RockRidge || !joliet || !names) return true;
         if (!parseRecord(joliet + kRootRecord, 34, root)) return refuse("its Joliet root folder record is damaged");
         std::vector<DiscFile> primaryFiles;
         primaryFiles.swap(out_.files);
@@ -244,7 +244,7 @@ private:
 
 }  // namespace
 
-TreeReading readIsoTree(const ImageFile& image) {
+TreeReading readIsoTree(const ImageFile& image, bool names) {
     TreeReading reading;
     unsigned char primary[kBlock], joliet[kBlock], sector[kBlock];
     bool havePrimary = false, haveJoliet = false;
@@ -263,6 +263,6 @@ TreeReading readIsoTree(const ImageFile& image) {
     if (!havePrimary) return reading;
     reading.declaredBytes = uint64_t{le32(primary + 80)} * kBlock;
     IsoReader reader(image, reading);
-    reading.status = reader.read(primary, haveJoliet ? joliet : nullptr) ? TreeStatus::Read : TreeStatus::Refused;
+    reading.status = reader.read(primary, haveJoliet ? joliet : nullptr, names) ? TreeStatus::Read : TreeStatus::Refused;
     return reading;
 }
