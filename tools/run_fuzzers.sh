@@ -73,6 +73,10 @@ for target in buffer string numbers path disc_listing; do
         target_objects="$listing_objects $cdio_libraries"
         options="-max_len=1048576 -timeout=10"
         inputs=$seeds
+        # libiso9660 keeps a byte now and then on a damaged volume; frlayout's child process ends
+        # right after, so only leaks of frlayout's own code count.
+        printf 'leak:libiso9660.so\nleak:libudf.so\nleak:libcdio.so\n' >"$out/cdio_leaks.supp"
+        export LSAN_OPTIONS="suppressions=$out/cdio_leaks.supp"
     fi
     "$compiler" $flags -fsanitize=fuzzer "$root/fuzz/${target}_fuzz.cpp" $target_objects -o "$out/${target}_fuzz"
     corpus="$out/corpus/$target"
