@@ -112,14 +112,17 @@ private:
 
     bool readFolderData(const Record& folder, const std::string& path, std::vector<unsigned char>& data) {
         const std::string shown = path.empty() ? "/" : path;
-        const uint64_t start = uint64_t{folder.extent} + folder.attributeBlocks;
         if (folder.length > kLargestFolder) {
             return refuse(formatText("its ISO 9660 folder %s is damaged: it says it is %" PRIu32 " bytes long", shown.c_str(), folder.length));
         }
-        data.resize(folder.length);
-        if (!image_.read(start * kBlock, data.data(), data.size())) {
-            return refuse(formatText("its ISO 9660 folder %s lies at sector %" PRIu64 ", past the image's end at sector %" PRIu64,
-                                     shown.c_str(), start, image_.size() / kBlock));
+        // libiso9660 reads and parses a folder's blocks whole, from its extent on.
+        if (folder.attributeBlocks != 0) {
+            return refuse("its ISO 9660 folder " + shown + " is damaged: it says an extended attribute record comes before its records");
+        }
+        data.resize((uint64_t{folder.length} + kBlock - 1) / kBlock * kBlock);
+        if (!image_.read(uint64_t{folder.extent} * kBlock, data.data(), data.size())) {
+            return refuse(formatText("its ISO 9660 folder %s lies at sector %" PRIu32 ", past the image's end at sector %" PRIu64,
+                                     shown.c_str(), folder.extent, image_.size() / kBlock));
         }
         return true;
     }
