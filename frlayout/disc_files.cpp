@@ -1,6 +1,7 @@
-// The files of a disc image's file system: UDF where the image has it, ISO 9660 otherwise, each
-// read by checked readers, held against the other tree of a bridge and against libcdio's reading,
-// in a child process that a crash or a hang on a damaged image cannot take the program down with.
+// The files of a disc image's file system as libcdio reads them: UDF where the image has it, ISO
+// 9660 otherwise; its structures checked first, both trees of a bridge held against each other,
+// and libcdio's reading held against the checked one, in a child process that a crash or a hang
+// on a damaged image cannot take the program down with.
 #include "frlayout/disc_files.h"
 
 #include <cinttypes>
@@ -24,18 +25,6 @@ std::string truncation(const TreeReading& tree, const char* system, uint64_t ima
     if (tree.declaredBytes <= imageSize) return "";
     return formatText("; the image is %" PRIu64 " bytes long where its %s volume declares %" PRIu64 " bytes: it is truncated",
                       imageSize, system, tree.declaredBytes);
-}
-
-// The library's reading of a tree the checked reader has read: the same extents, or why not.
-bool libraryAgrees(const std::string& path, bool udf, const std::vector<DiscFile>& checked, std::string& why) {
-    std::vector<DiscFile> files;
-    const char* library = udf ? "libudf" : "libiso9660";
-    if (!(udf ? libudfFiles(path, files, why) : libiso9660Files(path, files, why))) return false;
-    const std::string disagreement = extentDisagreement(checked, udf ? "checked UDF" : "checked ISO 9660", files, library);
-    if (disagreement.empty()) return true;
-    why = std::string(library) + " reads its " + (udf ? "UDF" : "ISO 9660") + " tree otherwise than its checked structures say: " +
-          disagreement;
-    return false;
 }
 
 // A listing or a refusal, as the child process sends it: 'E' and the sentence, or 'L', the kind,
@@ -133,23 +122,29 @@ bool listDiscFiles(const std::string& path, DiscListing& listing, std::string& e
         }
     }
     const bool isUdf = udf.status == TreeStatus::Read;
+    const TreeReading& checked = isUdf ? udf : iso;
     listing.kind = isUdf ? FileSystemKind::Udf : FileSystemKind::Iso9660;
-    listing.files = isUdf ? udf.files : iso.files;
-    const std::vector<std::string> repeated = repeatedNames(listing.files);
+    const std::vector<std::string> repeated = repeatedNames(checked.files);
     if (!repeated.empty()) {
         error = path + ": its " + fileSystemName(listing.kind) + " tree names more than one file " + repeated[0];
         return false;
     }
-    for (const bool library : {true, false}) {
-        const TreeReading& tree = library ? udf : iso;
-        if (tree.status != TreeStatus::Read) continue;
-        stage(library ? "reading its UDF tree with libudf" : "reading its ISO 9660 tree with libiso9660");
-        std::string why;
-        if (!libraryAgrees(path, library, tree.files, why)) {
-            error = path + ": " + why;
-            return false;
-        }
+    // The listing is the library's, and only where it is, file for file, what the structures say.
+    // The ISO 9660 tree of a bridge is left to the checks above: none of its names is used, and
+    // its Rock Ridge entries, which libiso9660 would parse, are not checked.
+    stage(isUdf ? "reading its UDF tree with libudf" : "reading its ISO 9660 tree with libiso9660");
+    std::vector<DiscFile> files;
+    std::string why;
+    if (!(isUdf ? libudfFiles(path, files, why) : libiso9660Files(path, checked.names, files, why))) {
+        error = path + ": " + why;
+        return false;
     }
+    why = libraryDisagreement(files, isUdf ? "libudf" : "libiso9660", namesName(checked.names), checked.files);
+    if (!why.empty()) {
+        error = path + ": " + why;
+        return false;
+    }
+    listing.files = std::move(files);
     return true;
 }
 

@@ -1,6 +1,7 @@
-// The files of a disc image's file system: UDF where the image has it, ISO 9660 otherwise, each
-// read by checked readers, held against the other tree of a bridge and against libcdio's reading,
-// in a child process that a crash or a hang on a damaged image cannot take the program down with.
+// The files of a disc image's file system as libcdio reads them: UDF where the image has it, ISO
+// 9660 otherwise; its structures checked first, both trees of a bridge held against each other,
+// and libcdio's reading held against the checked one, in a child process that a crash or a hang
+// on a damaged image cannot take the program down with.
 #pragma once
 
 #include <cstdint>
@@ -29,12 +30,13 @@ const char* fileSystemName(FileSystemKind kind);
 // says why, when it is no regular file (a folder, a FIFO, a device) or cannot be opened for reading.
 bool measureImage(const std::string& path, uint64_t& size, std::string& error);
 
-// Reads the file list of the image at `path`. UDF names keep their case; ISO 9660 names are the
-// Rock Ridge ones, else the Joliet ones, else the plain ones without their version (";1"). False,
-// with a sentence in `error` that names the image, when it cannot be opened, holds neither file
-// system, or is damaged: a structure that does not hold, a folder loop, an entry or a file outside
-// the image, a volume longer than the image, a file in pieces, a name given twice, two trees of a
-// bridge that place a file differently, or a library reading that differs from the checked one.
+// Reads the file list of the image at `path` with libudf, or libiso9660 where it has no UDF. UDF
+// names keep their case; ISO 9660 names are the Rock Ridge ones, else the Joliet ones, else the
+// plain ones without their version (";1"). False, with a sentence in `error` that names the image,
+// when it cannot be opened, holds neither file system, or is damaged: a structure that does not
+// hold, a folder loop, an entry or a file outside the image, a volume longer than the image, a file
+// in pieces, a name given twice, two trees of a bridge that place a file differently, or a library
+// reading that differs from the checked one in a name, a place or a length.
 // The reading runs in a child process: a crash or a hang there is told as a damaged file system.
 bool readDiscFiles(const std::string& path, DiscListing& listing, std::string& error);
 

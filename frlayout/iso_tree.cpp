@@ -16,7 +16,6 @@ constexpr size_t kRootRecord = 156;  // in a volume descriptor
 constexpr size_t kMostContinuations = 16;
 
 enum Flags : uint8_t { kFolder = 2, kMoreExtents = 0x80 };
-enum class Names { RockRidge, Joliet, Plain };
 
 uint16_t le16(const unsigned char* p) {
     return static_cast<uint16_t>(p[0] | p[1] << 8);
@@ -55,15 +54,6 @@ bool isSelfOrParent(const Record& record) {
     return record.name.size() == 1 && (record.name[0] == '\0' || record.name[0] == '\1');
 }
 
-// "NAME.EXT;1" is "NAME.EXT", and "NAME.;1" is "NAME".
-std::string withoutVersion(std::string name) {
-    const size_t semicolon = name.rfind(';');
-    if (semicolon == std::string::npos || name.find_first_not_of("0123456789", semicolon + 1) != std::string::npos) return name;
-    name.erase(semicolon);
-    if (!name.empty() && name.back() == '.') name.pop_back();
-    return name;
-}
-
 // What the Rock Ridge entries of a record say.
 struct RockRidge {
     std::string name;       // empty when the record has no NM entry
@@ -88,16 +78,16 @@ public:
         // Rock Ridge announces itself in the root folder's own record (SP, then how much to skip).
         if (names && parseRecord(first.data(), first.size(), self) && self.systemUseLength >= 7 &&
             memcmp(self.systemUse, "SP", 2) == 0 && self.systemUse[4] == 0xBE && self.systemUse[5] == 0xEF) {
-            names_ = Names::RockRidge;
+            out_.names = TreeNames::RockRidge;
             skip_ = self.systemUse[6];
         }
         if (!readFolder(root, "")) return false;
-        if (names_ == Names::RockRidge || !joliet || !names) return true;
+        if (out_.names == TreeNames::RockRidge || !joliet || !names) return true;
         if (!parseRecord(joliet + kRootRecord, 34, root)) return refuse("its Joliet root folder record is damaged");
         std::vector<DiscFile> primaryFiles;
         primaryFiles.swap(out_.files);
         trail_ = FolderTrail();
-        names_ = Names::Joliet;
+        out_.names = TreeNames::Joliet;
         if (!readFolder(root, "")) return false;
         const std::string disagreement = extentDisagreement(primaryFiles, "ISO 9660", out_.files, "Joliet");
         if (!disagreement.empty()) return refuse("its ISO 9660 and Joliet trees disagree: " + disagreement);
@@ -186,17 +176,17 @@ private:
     }
 
     bool readName(const Record& record, const std::string& folder, RockRidge& rock) {
-        if (names_ == Names::Joliet) {
+        if (out_.names == TreeNames::Joliet) {
             if (record.name.size() % 2 != 0) return refuse("its Joliet folder " + folder + " holds an entry whose name is damaged");
             for (size_t i = 0; i < record.name.size(); i += 2) {
                 appendUtf8(rock.name, static_cast<unsigned char>(record.name[i]) << 8 | static_cast<unsigned char>(record.name[i + 1]));
             }
-        } else if (names_ == Names::RockRidge && !readRockRidge(record, folder, rock)) {
+        } else if (out_.names == TreeNames::RockRidge && !readRockRidge(record, folder, rock)) {
             return false;
         }
         if (rock.name.empty()) rock.name = withoutVersion(record.name);
         // The plain name too, as the library's reading walks the folders by it.
-        if (!usableName(rock.name) || (names_ != Names::Joliet && !usableName(record.name))) {
+        if (!usableName(rock.name) || (out_.names != TreeNames::Joliet && !usableName(record.name))) {
             return refuse("its ISO 9660 folder " + folder + " holds an entry whose name is damaged");
         }
         return true;
@@ -241,7 +231,6 @@ private:
     const ImageFile& image_;
     TreeReading& out_;
     FolderTrail trail_;
-    Names names_ = Names::Plain;
     size_t skip_ = 0;
 };
 

@@ -41,3 +41,21 @@ bool usableName(const std::string& name) {
     return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
            name.find('\0') == std::string::npos;
 }
+
+std::string withoutVersion(std::string name) {
+    const size_t semicolon = name.rfind(';');
+    if (semicolon == std::string::npos || name.find_first_not_of("0123456789", semicolon + 1) != std::string::npos) return name;
+    name.erase(semicolon);
+    if (!name.empty() && name.back() == '.') name.pop_back();
+    return name;
+}
+
+const char* namesName(TreeNames names) {
+    switch (names) {
+        case TreeNames::Udf: return "UDF";
+        case TreeNames::RockRidge: return "Rock Ridge";
+        case TreeNames::Joliet: return "Joliet";
+        case TreeNames::Plain: break;
+    }
+    return "ISO 9660";
+}

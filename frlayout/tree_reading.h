@@ -12,9 +12,13 @@
 
 enum class TreeStatus { Absent, Read, Refused };
 
+// Which names a tree gives: UDF's, or of ISO 9660 the Rock Ridge, Joliet or plain ones.
+enum class TreeNames { Udf, RockRidge, Joliet, Plain };
+
 struct TreeReading {
     TreeStatus status = TreeStatus::Absent;
-    std::vector<DiscFile> files;  // every file below the root
+    TreeNames names = TreeNames::Plain;
+    std::vector<DiscFile> files;  // every file below the root: what a library's reading must equal
     uint64_t declaredBytes = 0;   // where the volume ends, as its descriptors say; 0 when unknown
     std::string why;              // when refused: a sentence about the image, "its UDF folder a/b ..."
 };
@@ -43,3 +47,9 @@ void appendUtf8(std::string& text, uint32_t character);
 
 // Whether a name read from a disc can be a path component: not empty, ".", "..", no '/' or NUL.
 bool usableName(const std::string& name);
+
+// A plain ISO 9660 name without its version: "NAME.EXT;1" is "NAME.EXT", and "NAME.;1" is "NAME".
+std::string withoutVersion(std::string name);
+
+// "UDF", "Rock Ridge", "Joliet" or "ISO 9660".
+const char* namesName(TreeNames names);

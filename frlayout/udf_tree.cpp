@@ -268,6 +268,7 @@ private:
 
 TreeReading readUdfTree(const ImageFile& image) {
     TreeReading reading;
+    reading.names = TreeNames::Udf;
     unsigned char sector[16];
     const bool anchored = image.read(kAnchorSector * kBlock, sector, sizeof sector) && le16(sector) == kAnchor;
     if (!anchored && !announcesUdf(image)) return reading;
