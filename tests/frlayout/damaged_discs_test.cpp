@@ -1,5 +1,6 @@
 // Disc images that xorriso and genisoimage write, then damaged as a scratched disc or a bad dump
-// would be: each is refused with a message naming what is wrong, or, for names, read right.
+// would be: each is refused with a message naming what is wrong, or, for names, read right, or
+// refused naming the file where libcdio cannot give its name as written.
 #include "frlayout/disc_files.h"
 
 #include <gtest/gtest.h>
@@ -110,6 +111,8 @@ const std::vector<std::pair<std::string, std::string>> kTree = {
     {"x.txt", "xyz"},
 };
 const std::string kLongName(100, 'L');
+// Longer than what of a Rock Ridge name fits in its record: the rest is continued elsewhere.
+const std::string kLongerName = std::string(200, 'R') + ".bin";
 
 std::vector<Damage> damages() {
     return {
@@ -168,6 +171,8 @@ std::vector<Damage> damages() {
          [](Bytes&) {}, {}, {"colon:name.bin", kLongName + ".bin", "hidden.bin"}},
         {"Rock Ridge names that differ only by a version", kRockRidge, {{"v", "one"}, {"v;1", "two"}},
          [](Bytes&) {}, {}, {"v", "v;1"}},
+        {"a Rock Ridge name that libiso9660 cuts", kRockRidge, {{kLongerName, "r"}, {"x.txt", "xyz"}},
+         [](Bytes&) {}, {"libiso9660 reads the Rock Ridge name of the file at sector", "where its structures say " + kLongerName}, {}},
     };
 }
 
