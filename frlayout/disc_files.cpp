@@ -1,143 +1,174 @@
-// The files of a disc image's file system, read with libcdio: UDF where the image has it, ISO 9660
-// otherwise.
+// The files of a disc image's file system as libcdio reads them: UDF where the image has it, ISO
+// 9660 otherwise; its structures checked first, both trees of a bridge held against each other,
+// and libcdio's reading held against the checked one, in a child process that a crash or a hang
+// on a damaged image cannot take the program down with.
 #include "frlayout/disc_files.h"
 
-#include <cdio/iso9660.h>
-#include <cdio/logging.h>
-#include <cdio/udf.h>
-
 #include <cinttypes>
-#include <cstdio>
-#include <cerrno>
 #include <cstring>
-#include <filesystem>
+
+#include "frlayout/contained_run.h"
+#include "frlayout/image_file.h"
+#include "frlayout/iso_tree.h"
+#include "frlayout/library_listing.h"
+#include "frlayout/listing_checks.h"
+#include "frlayout/udf_tree.h"
+#include "patchers/common/layout_facts.h"
 
 namespace {
 
-constexpr uint64_t kSector = 2048;
+// Far longer than the reading of a whole disc's folders takes.
+constexpr unsigned kListingSeconds = 60;
 
-// libcdio reports what it does not find on stderr; the caller says it in its own words instead.
-void quietLog(cdio_log_level_t, const char*) {}
+// ", and the image is N bytes long where its VOLUME declares M: it is truncated", when it is.
+std::string truncation(const TreeReading& tree, const char* system, uint64_t imageSize) {
+    if (tree.declaredBytes <= imageSize) return "";
+    return formatText("; the image is %" PRIu64 " bytes long where its %s volume declares %" PRIu64 " bytes: it is truncated",
+                      imageSize, system, tree.declaredBytes);
+}
 
-bool walkUdf(udf_dirent_t* folder, const std::string& prefix, std::vector<DiscFile>& files, std::string& error) {
-    while ((folder = udf_readdir(folder)) != nullptr) {
-        if (folder->b_parent) continue;  // the link to the folder above
-        const std::string name = prefix + udf_get_filename(folder);
-        if (udf_is_dir(folder)) {
-            udf_dirent_t* inner = udf_opendir(folder);
-            if (!inner) error = "its UDF folder " + name + " cannot be read";
-            if (!inner || !walkUdf(inner, name + "/", files, error)) {
-                udf_dirent_free(folder);
-                return false;
-            }
-            continue;
-        }
-        const uint64_t size = udf_get_file_length(folder);
-        uint32_t start = 0, end = 0;
-        if (size > 0 && !udf_get_lba(&folder->fe, &start, &end)) {
-            error = "the UDF file " + name + " keeps no extent of its own";
-            udf_dirent_free(folder);
-            return false;
-        }
-        // UDF counts its blocks from the start of its partition.
-        files.push_back({name, size > 0 ? folder->i_part_start + start : 0, size});
-    }
+// A listing or a refusal, as the child process sends it: 'E' and the sentence, or 'L', the kind,
+// the image's size and each file (sector, size, name length, name).
+template <typename T>
+void put(std::string& out, T value) {
+    out.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+template <typename T>
+bool take(const std::string& in, size_t& at, T& value) {
+    if (in.size() - at < sizeof value) return false;
+    memcpy(&value, in.data() + at, sizeof value);
+    at += sizeof value;
     return true;
 }
 
-bool readUdf(udf_t* udf, std::vector<DiscFile>& files, std::string& error) {
-    udf_dirent_t* root = udf_get_root(udf, true, 0);
-    if (!root) {
-        error = "its UDF file system has no root folder";
-        return false;
+std::string encode(bool read, const DiscListing& listing, const std::string& error) {
+    if (!read) return "E" + error;
+    std::string out = "L";
+    put(out, static_cast<uint8_t>(listing.kind));
+    put(out, listing.imageSize);
+    for (const DiscFile& file : listing.files) {
+        put(out, file.sector);
+        put(out, file.size);
+        put(out, static_cast<uint64_t>(file.name.size()));
+        out += file.name;
     }
-    return walkUdf(root, "", files, error);
+    return out;
 }
 
-// "NAME.EXT;1" is "NAME.EXT", and "NAME.;1" is "NAME".
-std::string withoutVersion(std::string name) {
-    const size_t semicolon = name.rfind(';');
-    if (semicolon == std::string::npos || name.find_first_not_of("0123456789", semicolon + 1) != std::string::npos) return name;
-    name.erase(semicolon);
-    if (!name.empty() && name.back() == '.') name.pop_back();
-    return name;
-}
-
-bool walkIso(iso9660_t* iso, const std::string& folder, std::vector<DiscFile>& files, std::string& error) {
-    CdioList_t* entries = iso9660_ifs_readdir(iso, folder.c_str());
-    if (!entries) {
-        error = "its ISO 9660 folder " + folder + " cannot be read";
+bool decode(const std::string& in, DiscListing& listing, std::string& error) {
+    if (!in.empty() && in[0] == 'E') {
+        error = in.substr(1);
         return false;
     }
-    bool read = true;
-    for (CdioListNode_t* node = _cdio_list_begin(entries); node && read; node = _cdio_list_node_next(node)) {
-        const auto* entry = static_cast<const iso9660_stat_t*>(_cdio_list_node_data(node));
-        const std::string name = entry->filename;
-        if (name == "." || name == "..") continue;
-        if (entry->type == iso9660_stat_t::_STAT_DIR) {
-            read = walkIso(iso, folder + name + "/", files, error);
-            continue;
-        }
-        files.push_back({folder.substr(1) + withoutVersion(name), static_cast<uint32_t>(entry->lsn), entry->size});
+    size_t at = 1;
+    uint8_t kind = 0;
+    if (in.empty() || in[0] != 'L' || !take(in, at, kind) || !take(in, at, listing.imageSize)) return false;
+    listing.kind = kind == static_cast<uint8_t>(FileSystemKind::Udf) ? FileSystemKind::Udf : FileSystemKind::Iso9660;
+    while (at < in.size()) {
+        DiscFile file;
+        uint64_t length = 0;
+        if (!take(in, at, file.sector) || !take(in, at, file.size) || !take(in, at, length) || in.size() - at < length) return false;
+        file.name = in.substr(at, length);
+        at += length;
+        listing.files.push_back(std::move(file));
     }
-    iso9660_filelist_free(entries);
-    return read;
+    return true;
 }
 
 }  // namespace
 
 bool measureImage(const std::string& path, uint64_t& size, std::string& error) {
-    std::error_code failure;
-    if (std::filesystem::is_directory(path, failure)) {
-        error = path + " is a folder, not a disc image";
-        return false;
-    }
-    FILE* image = fopen(path.c_str(), "rb");
-    if (!image) {
-        error = path + " cannot be opened for reading: " + strerror(errno);
-        return false;
-    }
-    const bool measured = fseeko(image, 0, SEEK_END) == 0 && ftello(image) >= 0;
-    if (measured) size = static_cast<uint64_t>(ftello(image));
-    else error = path + " cannot be measured: " + strerror(errno);
-    fclose(image);
-    return measured;
+    ImageFile image;
+    if (!image.open(path, error)) return false;
+    size = image.size();
+    return true;
 }
 
 const char* fileSystemName(FileSystemKind kind) {
     return kind == FileSystemKind::Udf ? "UDF" : "ISO 9660";
 }
 
-bool readDiscFiles(const std::string& path, DiscListing& listing, std::string& error) {
+bool listDiscFiles(const std::string& path, DiscListing& listing, std::string& error,
+                   const std::function<void(const std::string&)>& stage) {
     listing.files.clear();
-    if (!measureImage(path, listing.imageSize, error)) return false;
-    cdio_log_set_handler(quietLog);
-    std::string why;
-    bool read = false;
-    if (udf_t* udf = udf_open(path.c_str())) {
-        listing.kind = FileSystemKind::Udf;
-        read = readUdf(udf, listing.files, why);
-        udf_close(udf);
-    } else if (iso9660_t* iso = iso9660_open_ext(path.c_str(), ISO_EXTENSION_ALL)) {
-        listing.kind = FileSystemKind::Iso9660;
-        read = walkIso(iso, "/", listing.files, why);
-        iso9660_close(iso);
-    } else {
-        why = "it holds neither a UDF nor an ISO 9660 file system: is it a disc image?";
-    }
-    if (!read) {
-        error = path + ": " + why;
+    ImageFile image;
+    if (!image.open(path, error)) return false;
+    listing.imageSize = image.size();
+    stage("checking its UDF structures");
+    const TreeReading udf = readUdfTree(image);
+    stage("checking its ISO 9660 structures");
+    const TreeReading iso = readIsoTree(image, udf.status == TreeStatus::Absent);
+    for (const auto& [tree, system] : {std::pair{&udf, "UDF"}, std::pair{&iso, "ISO 9660"}}) {
+        if (tree->status != TreeStatus::Refused) continue;
+        error = path + ": " + tree->why + truncation(*tree, system, image.size());
         return false;
     }
-    for (const DiscFile& file : listing.files) {
-        const uint64_t end = file.sector * kSector + file.size;
-        if (file.size > 0 && end > listing.imageSize) {
-            char numbers[128];
-            snprintf(numbers, sizeof numbers, " reaches to byte %" PRIu64 ", past the image's end at byte %" PRIu64, end,
-                     listing.imageSize);
-            error = path + ": its file " + file.name + numbers + ": the image is truncated";
+    if (udf.status == TreeStatus::Absent && iso.status == TreeStatus::Absent) {
+        error = path + ": it holds neither a UDF nor an ISO 9660 file system: is it a disc image?";
+        return false;
+    }
+    for (const auto& [tree, system] : {std::pair{&udf, "UDF"}, std::pair{&iso, "ISO 9660"}}) {
+        const std::string cut = truncation(*tree, system, image.size());
+        if (tree->status == TreeStatus::Read && !cut.empty()) {
+            error = path + ": its files lie inside the image" + cut;
             return false;
         }
     }
+    if (udf.status == TreeStatus::Read && iso.status == TreeStatus::Read) {
+        const std::string disagreement = extentDisagreement(udf.files, "UDF", iso.files, "ISO 9660");
+        if (!disagreement.empty()) {
+            error = path + ": its UDF and ISO 9660 trees disagree: " + disagreement;
+            return false;
+        }
+    }
+    const bool isUdf = udf.status == TreeStatus::Read;
+    const TreeReading& checked = isUdf ? udf : iso;
+    listing.kind = isUdf ? FileSystemKind::Udf : FileSystemKind::Iso9660;
+    const std::vector<std::string> repeated = repeatedNames(checked.files);
+    if (!repeated.empty()) {
+        error = path + ": its " + fileSystemName(listing.kind) + " tree names more than one file " + repeated[0];
+        return false;
+    }
+    // The listing is the library's, and only where it is, file for file, what the structures say.
+    // The ISO 9660 tree of a bridge is left to the checks above: none of its names is used, and
+    // its Rock Ridge entries, which libiso9660 would parse, are not checked.
+    stage(isUdf ? "reading its UDF tree with libudf" : "reading its ISO 9660 tree with libiso9660");
+    std::vector<DiscFile> files;
+    std::string why;
+    if (!(isUdf ? libudfFiles(path, files, why) : libiso9660Files(path, checked.names, files, why))) {
+        error = path + ": " + why;
+        return false;
+    }
+    why = libraryDisagreement(files, isUdf ? "libudf" : "libiso9660", namesName(checked.names), checked.files);
+    if (!why.empty()) {
+        error = path + ": " + why;
+        return false;
+    }
+    listing.files = std::move(files);
     return true;
+}
+
+bool readDiscFiles(const std::string& path, DiscListing& listing, std::string& error) {
+    listing.files.clear();
+    // Refused here before any child is made: what is no regular file never reaches a reader.
+    uint64_t size = 0;
+    if (!measureImage(path, size, error)) return false;
+    const ContainedEnd end = runContained(
+        [&path](const StageTeller& stage) {
+            DiscListing read;
+            std::string why;
+            const bool done = listDiscFiles(path, read, why, stage);
+            return encode(done, read, why);
+        },
+        kListingSeconds);
+    if (end.finished) {
+        std::string why;
+        if (decode(end.result, listing, why)) return true;
+        listing.files.clear();
+        error = why.empty() ? "the file system of " + path + " is damaged: its reading sent back a broken list" : why;
+        return false;
+    }
+    const std::string stage = end.stage.empty() ? "opening it" : end.stage;
+    error = "the file system of " + path + " is damaged (while " + stage + ": " + end.how + ")";
+    return false;
 }

@@ -131,10 +131,34 @@ bool checkCrc32(const Title& title, Release release, const std::string& path, ui
     return true;
 }
 
+// After a refused reading of a recognised image: a dump whose CRC32 is not the published one is
+// probably damaged, and the maintainer should dump the disc again rather than look for a fault here.
+void tellDamagedDump(const Title& title, Release release, const std::string& path) {
+    uint32_t crc = 0;
+    std::vector<std::string> unused;
+    if (!checkCrc32(title, release, path, crc, unused)) return;
+    const uint32_t published = title.releases[release].crc32;
+    if (crc != published) {
+        fprintf(stderr, "frlayout: the CRC32 of %s is %08" PRIX32 ", not %08" PRIX32 ", the published one of the %s %s disc: "
+                "this dump is probably damaged; dump the disc again\n",
+                path.c_str(), crc, published, releaseName(release), title.displayName);
+        return;
+    }
+    fprintf(stderr, "frlayout: %s is the published %s %s dump (CRC32 %08" PRIX32 "), yet its file system cannot be read as "
+            "said above\n", path.c_str(), releaseName(release), title.displayName, crc);
+}
+
 int runTitle(const Title& title, const std::string& usPath, const std::string& europeanPath, const std::string* outFolder) {
     if (!identifyPair(title, usPath, europeanPath)) return kRefused;
     DiscListing us, european;
-    if (!readListing(usPath, "US", us) || !readListing(europeanPath, "European", european)) return kRefused;
+    if (!readListing(usPath, "US", us)) {
+        tellDamagedDump(title, US, usPath);
+        return kRefused;
+    }
+    if (!readListing(europeanPath, "European", european)) {
+        tellDamagedDump(title, European, europeanPath);
+        return kRefused;
+    }
 
     Findings findings;
     FileImageSource usImage(usPath.c_str()), europeanImage(europeanPath.c_str());
@@ -233,6 +257,8 @@ int runNames(int argc, char** argv) {
     for (const auto& [path, listing] : {std::pair{images[0], &us}, std::pair{images[1], &european}}) {
         if (!readDiscFiles(path, *listing, error)) {
             fprintf(stderr, "frlayout: %s\n", error.c_str());
+            ImageIdentity identity;
+            if (identifyImage(path, identity, error)) tellDamagedDump(*identity.title, identity.release, path);
             return kRefused;
         }
     }

@@ -50,6 +50,7 @@ def bad_inputs(program):
         with open(os.path.join(folder, "notes.iso"), "w") as notes:
             notes.write("not a disc\n" * 1000)
         os.mkdir(os.path.join(folder, "folder.iso"))
+        os.mkfifo(os.path.join(folder, "fifo.iso"))
         data = os.path.join(folder, "data")
         os.mkdir(data)
         with open(os.path.join(data, "README.md"), "w") as readme:
@@ -85,6 +86,10 @@ def bad_inputs(program):
              "deltas needs --out DIR"),
             ("a rebuild of a US image", ["rebuild", "velmora", "velmora_us.iso", "out.iso"], 1,
              "velmora_us.iso is the US image of Velmora; frlayout rebuild velmora takes the European image"),
+            ("a recognised dump whose file system cannot be read", ["check", "elvane", "elvane_us.iso", "elvane_eu.iso"], 1,
+             "the published one of the US Elvane disc: this dump is probably damaged; dump the disc again"),
+            ("a FIFO named like an image", ["names", "fifo.iso", "elvane_eu.iso", "--area", "1:2", "--base", "3"], 1,
+             "fifo.iso is a FIFO, not a disc image"),
         ]
         before = sorted(os.listdir(folder))
         for what, arguments, status, told in cases:
