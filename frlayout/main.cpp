@@ -19,7 +19,7 @@
 #include "frlayout/disc_identity.h"
 #include "frlayout/image_rebuild.h"
 #include "frlayout/table_text.h"
-#include "frlayout/title_tables.h"
+#include "frlayout/table_making.h"
 #include "patchers/common/layout_facts.h"
 #include "platform/platform.h"
 

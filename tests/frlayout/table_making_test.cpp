@@ -1,6 +1,6 @@
 // The places frlayout takes from each plan, and what `frlayout check` tells of tables that differ
 // from the built-in ones.
-#include "frlayout/title_tables.h"
+#include "frlayout/table_making.h"
 
 #include <gtest/gtest.h>
 

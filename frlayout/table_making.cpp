@@ -1,5 +1,5 @@
 // A game's layout tables made from its two discs: derived, proved, checked, compared and written.
-#include "frlayout/title_tables.h"
+#include "frlayout/table_making.h"
 
 #include <cinttypes>
 #include <cstdlib>
