@@ -318,7 +318,7 @@ bool DeltaMaking::readCrc32s() {
         if (!read) return fail(platform::interrupted() ? "interrupted" : *inputs[i] + " cannot be read to its end");
         before += stamps_[i].size;
         if (i == 2) break;
-        const uint32_t published = title_.releases[i].crc32;
+        const uint32_t published = title_.game->signatures[i].crc32;
         if (crcs[i] != published) {
             report_.warnings.push_back(formatText("the CRC32 of %s is %08" PRIX32 ", not %08" PRIX32 ", the published one of the %s %s disc: "
                                                   "this disc is another revision, or a damaged dump, and the deltas fit only it",
@@ -329,7 +329,7 @@ bool DeltaMaking::readCrc32s() {
     if (crcs[2] == crcs[0] && stamps_[2].size == stamps_[0].size) {
         return fail(request_.frenchImage + " has the CRC32 of the US image " + request_.usImage + ": give the finished French image");
     }
-    const auto verdict = [&](int i) { return crcs[i] == title_.releases[i].crc32 ? ", the published one" : ", not the published one"; };
+    const auto verdict = [&](int i) { return crcs[i] == title_.game->signatures[i].crc32 ? ", the published one" : ", not the published one"; };
     report_.notes.push_back(formatText("CRC32 of the US image %08" PRIX32 "%s, of the European image %08" PRIX32 "%s, of the French image %08" PRIX32,
                                        crcs[0], verdict(0), crcs[1], verdict(1), crcs[2]));
     return true;

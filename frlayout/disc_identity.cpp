@@ -34,7 +34,7 @@ bool identifyImage(const std::string& path, ImageIdentity& identity, std::string
     if (!measureImage(path, size, error)) return false;
     for (const Title& title : kTitles) {
         for (Release release : {US, European}) {
-            const ReleaseSignature& signature = title.releases[release];
+            const ReleaseSignature& signature = title.game->signatures[release];
             if (!holdsBootPath(path, signature)) continue;
             const std::string what = std::string(title.displayName) + " " + releaseName(release);
             if (size < signature.imageSize) {

@@ -121,7 +121,7 @@ bool checkCrc32(const Title& title, Release release, const std::string& path, ui
         fprintf(stderr, "frlayout: %s\n", error.c_str());
         return false;
     }
-    const uint32_t published = title.releases[release].crc32;
+    const uint32_t published = title.game->signatures[release].crc32;
     printf("CRC32 of %s: %08" PRIX32 "%s\n", path.c_str(), crc, crc == published ? ", the published one" : "");
     if (crc != published) {
         warnings.push_back(formatText("the CRC32 of %s is %08" PRIX32 ", not %08" PRIX32 ", the published one of the %s %s disc: "
@@ -137,7 +137,7 @@ void tellDamagedDump(const Title& title, Release release, const std::string& pat
     uint32_t crc = 0;
     std::vector<std::string> unused;
     if (!checkCrc32(title, release, path, crc, unused)) return;
-    const uint32_t published = title.releases[release].crc32;
+    const uint32_t published = title.game->signatures[release].crc32;
     if (crc != published) {
         fprintf(stderr, "frlayout: the CRC32 of %s is %08" PRIX32 ", not %08" PRIX32 ", the published one of the %s %s disc: "
                 "this dump is probably damaged; dump the disc again\n",

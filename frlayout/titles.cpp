@@ -23,9 +23,9 @@ static_assert(kElvaneSoundFileCount == kElvaneSoundRunCount, "a table file for e
 // The published Elvane source list holds exactly the destination's names; the Velmora one holds
 // the one European file more that lies among them.
 const Title kTitles[2] = {
-    {"elvane", "Elvane", kElvaneReleases, &kElvane, &ElvaneRebuildPlan, &kElvaneNameTable, kElvaneSoundRuns, kElvaneSoundRunCount,
+    {"elvane", kElvaneDisplayName, &kElvane, &ElvaneRebuildPlan, &kElvaneNameTable, kElvaneSoundRuns, kElvaneSoundRunCount,
      false, "patchers/elvane/data", kElvaneNamesFile, kElvaneSoundFiles, brokenElvaneLayoutFacts},
-    {"velmora", "Velmora", kVelmoraReleases, &kVelmora, &VelmoraRebuildPlan, &kVelmoraNameTable, nullptr, 0, true,
+    {"velmora", kVelmoraDisplayName, &kVelmora, &VelmoraRebuildPlan, &kVelmoraNameTable, nullptr, 0, true,
      "patchers/velmora/data", kVelmoraNamesFile, kVelmoraSoundFiles, brokenVelmoraFacts},
 };
 

@@ -13,8 +13,7 @@
 struct Title {
     const char* name;         // as the command line gives it: "elvane"
     const char* displayName;  // "Elvane"
-    const ReleaseSignature* releases;  // indexed by Release
-    const Game* game;                  // as its patcher runs it: stages, delta files, French image
+    const Game* game;         // as its patcher runs it: its releases' signatures, stages, delta files
     const RebuildPlan* plan;
     const NameTable* builtInNames;
     const SoundOffsetTable* builtInSounds;  // soundRuns tables; null when the plan has no sound run
