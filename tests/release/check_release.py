@@ -3,10 +3,13 @@
 
     check_release.py CHECK --version V --dist DIR --fixtures DIR --scratch DIR
 
-package      runs tools/package.sh into DIST, with the US Elvane fixture's delta as the team's
+package      runs tools/package.sh into DIST, with the US Elvane fixture's delta as the team's, and
+             the team's contact
 contents     both archives hold exactly their files, SHA256SUMS verifies, the guide reads right
-             in Notepad; the Linux programs are static (no interpreter, no shared library), the
-             Windows programs import only Windows DLLs
+             in Notepad and gives the contact, with no placeholder left (nor in the guide made
+             without a contact, which has a sentence of its own there); the Linux programs are
+             static (no interpreter, no shared library), the Windows programs import only Windows
+             DLLs
 linux        the Linux archive unpacked by tar, a US Elvane image put beside the programs: the
              French image right to the byte, with Debian's xdelta3
 windows      the same with the zip, under wine, with the wine runner's xdelta.exe
@@ -37,6 +40,10 @@ from harness import GiB, check, expect_files, expect_text  # noqa: E402
 make_release = tool("make_release")
 
 FIXTURE = "elvane-us"
+# The team's contact given to package.sh: spaces, accents and quotes to carry into both guides.
+CONTACT = "traduction@example.org ou le fil « Patch français » du forum"
+# What the guide's source holds for make_release to fill or drop: @VERSION@, @CONTACT@, markers.
+PLACEHOLDER = re.compile(r"@[A-Z_]+@")
 
 
 def archive_path(dist, version, platform):
@@ -64,7 +71,7 @@ def unpack(archive, folder):
 def package(options, context):
     source = context.fixture(FIXTURE).folder
     completed = subprocess.run(["bash", os.path.join(SOURCE_DIR, "tools", "package.sh"), "--with-delta", source,
-                                "--dist", options.dist])
+                                "--contact", CONTACT, "--dist", options.dist])
     check(completed.returncode == 0, "tools/package.sh ended with status %d" % completed.returncode)
 
 
@@ -123,6 +130,15 @@ def contents(options, context):
           "the two guides differ in more than line ends")
     text = linux_guide.decode("utf-8")
     check("version %s" % options.version in text and "français" in text, "the guide lacks its version or accents")
+    for platform, folder in folders.items():
+        check(CONTACT.encode("utf-8") in guide(folder), "the %s guide does not give the team's contact" % platform)
+    # A release made without a contact keeps a sentence of its own there, and neither gives a placeholder.
+    without = make_release.guide_text(options.version, make_release.PLATFORMS["linux-x86_64"]).decode("utf-8")
+    for made, guide_text in (("with", text), ("without", without)):
+        left = PLACEHOLDER.findall(guide_text)
+        check(not left, "the guide made %s a contact still holds %s" % (made, sorted(set(left))))
+    check(set(without.splitlines()) - set(text.splitlines()),
+          "the guide made without a contact has no sentence of its own")
     for program in make_release.PROGRAMS:
         check_linux_program(os.path.join(folders["linux-x86_64"], program))
         try:
