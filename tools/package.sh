@@ -2,26 +2,30 @@
 # Makes a release: builds the programs for Windows and Linux in their release configuration and
 # writes dist/frpatch-VERSION-windows-x64.zip and dist/frpatch-VERSION-linux-x86_64.tar.gz.
 #
-#   bash tools/package.sh [--with-delta DIR] [--dist DIR]
+#   bash tools/package.sh [--with-delta DIR] [--contact TEXT] [--dist DIR]
 #
 # --with-delta DIR  also puts the team's .xdelta files of DIR beside the programs, with the
 #                   decoder found there (xdelta.exe in the zip, xdelta3 in the Linux archive)
+# --contact TEXT    how players reach the team (an address, a forum thread), written into the
+#                   guide; without it the guide sends them to where they got the patch
 # --dist DIR        where the archives go (default: dist)
 # The version is the CMake project's; entries are dated by the last commit (or SOURCE_DATE_EPOCH).
 set -euo pipefail
 
 usage() {
-  sed -n '5,9s/^# \{0,1\}//p' "$0" >&2
+  sed -n '5,11s/^# \{0,1\}//p' "$0" >&2
   exit 2
 }
 
 # Folders given on the command line are the caller's, resolved before moving to the source root.
 root=$(cd "$(dirname "$0")/.." && pwd)
 delta=""
+contact=""
 dist=$root/dist
 while [ $# -gt 0 ]; do
   case $1 in
     --with-delta) [ $# -ge 2 ] || usage; delta=$(realpath -m "$2"); shift 2 ;;
+    --contact) [ $# -ge 2 ] && [ -n "$2" ] || usage; contact=$2; shift 2 ;;
     --dist) [ $# -ge 2 ] || usage; dist=$(realpath -m "$2"); shift 2 ;;
     *) usage ;;
   esac
@@ -54,7 +58,8 @@ epoch=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || echo 3155328
 
 echo "== Archives of version $version"
 python3 tools/make_release.py --version "$version" --windows-programs build-release-win/bin \
-  --linux-programs build-release/bin --dist "$dist" --epoch "$epoch" ${delta:+--with-delta "$delta"}
+  --linux-programs build-release/bin --dist "$dist" --epoch "$epoch" ${delta:+--with-delta "$delta"} \
+  ${contact:+--contact "$contact"}
 
 # Stand-in tables say so on their first line; the tables frlayout writes from the discs do not.
 for game in elvane velmora; do

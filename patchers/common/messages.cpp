@@ -58,8 +58,11 @@ void printNotEnoughSpace(const char* folder, uint64_t needed, uint64_t free) {
     char freeText[32];
     formatByteCount(needed, neededText);
     formatByteCount(free, freeText);
-    platform::consolePrintf("Pas assez d'espace libre dans le dossier \"%s\".\nIl faut %s octets, il n'y en a que %s.\n",
-                            folder, neededText, freeText);
+    platform::consolePrintf("Pas assez d'espace libre sur le disque qui contient le dossier \"%s\".\n"
+                            "Il faut %s octets libres, il n'y en a que %s.\n"
+                            "Lib%crez de la place sur ce disque, ou d%cplacez tout le dossier du programme sur un "
+                            "autre disque, puis relancez le patcheur.\n",
+                            folder, neededText, freeText, kEAcute, kEAcute);
 }
 
 void printDecoderMissing(const char* decoderName, const char* folder) {
@@ -69,9 +72,11 @@ void printDecoderMissing(const char* decoderName, const char* folder) {
 }
 
 void printFolderWriteProtected(const char* folder) {
+    // The program searches from its own folder: it moves with the image and the patch files.
     platform::consolePrintf("Le dossier \"%s\" est prot%cg%c en %ccriture.\n"
-                            "Placez le fichier ISO et le patch dans un dossier o%c vous pouvez %ccrire, "
-                            "puis relancez le patcheur.\n",
+                            "Copiez le programme, le fichier ISO et les fichiers du patch dans un dossier o%c vous "
+                            "pouvez %ccrire (par exemple C:\\Jeux sous Windows), puis lancez le programme depuis ce "
+                            "dossier.\n",
                             folder, kEAcute, kEAcute, kEAcute, kUGrave, kEAcute);
 }
 
@@ -102,9 +107,11 @@ void printImageVerdict(Release release, uint32_t crc, uint32_t published, const 
     platform::consolePrintf("\nCRC32 du fichier : %08X\nCRC32 attendu pour la version %s : %08X\n",
                             static_cast<unsigned>(crc), version, static_cast<unsigned>(published));
     if (crc != published) {
-        platform::consolePrintf("Votre fichier ISO est un autre dump du jeu : "
-                                "le patch a besoin de l'ISO de la version %s dont le CRC32 est %08X.\n",
-                                version, static_cast<unsigned>(published));
+        platform::consolePrintf("Votre fichier ISO n'est pas la copie attendue : "
+                                "le patch a besoin de l'ISO de la version %s dont le CRC32 est %08X.\n"
+                                "Refaites une copie exacte de votre disque, jusqu'%c obtenir ce CRC32 : "
+                                "voir \"Les images accept%ces\" dans LISEZMOI.txt.\n",
+                                version, static_cast<unsigned>(published), kAGrave, kEAcute);
         return;
     }
     platform::consolePrintf("Votre fichier ISO est le bon : gardez-le. "
@@ -113,25 +120,40 @@ void printImageVerdict(Release release, uint32_t crc, uint32_t published, const 
 }
 
 void printCannotRead(const char* imageDisplayName) {
-    platform::consolePrintf("\n\nImpossible de lire le fichier ISO suivant : %s\n", imageDisplayName);
+    platform::consolePrintf("\n\nImpossible de lire le fichier ISO suivant : %s\n"
+                            "V%crifiez que le disque qui le contient est bien branch%c et sans erreurs, "
+                            "puis relancez le patcheur.\n",
+                            imageDisplayName, kEAcute, kEAcute);
 }
 
 void printPathTooLong(const char* imageDisplayName) {
-    platform::consolePrintf("Le chemin du fichier ISO est trop long : %s\n", imageDisplayName);
+    platform::consolePrintf("Le chemin du fichier ISO est trop long : %s\n"
+                            "D%cplacez le dossier du programme plus pr%cs de la racine du disque (par exemple "
+                            "C:\\Jeux sous Windows), ou raccourcissez les noms des dossiers, puis relancez le "
+                            "patcheur.\n",
+                            imageDisplayName, kEAcute, kEGrave);
 }
 
 void printRebuildFailure(RebuildFailure failure, const char* imageDisplayName) {
     switch (failure) {
     case RebuildFailure::WriteTarget:
-        platform::consolePrintf("\n\nImpossible d'%ccrire le fichier ISO temporaire : le disque est peut-%ctre plein.\n",
-                                kEAcute, kECircumflex);
+        platform::consolePrintf("\n\nImpossible d'%ccrire le fichier ISO temporaire : le disque est peut-%ctre plein.\n"
+                                "Lib%crez de la place sur le disque de votre fichier ISO, ou d%cplacez tout le "
+                                "dossier du programme sur un autre disque, puis relancez le patcheur.\n",
+                                kEAcute, kECircumflex, kEAcute, kEAcute);
         return;
     case RebuildFailure::Allocation:
-        platform::consolePrintf("\n\nM%cmoire insuffisante pour reconstruire le fichier ISO.\n", kEAcute);
+        platform::consolePrintf("\n\nM%cmoire insuffisante pour reconstruire le fichier ISO.\n"
+                                "Fermez les autres programmes, puis relancez le patcheur.\n",
+                                kEAcute);
         return;
     case RebuildFailure::BadStep:
-        platform::consolePrintf("\n\nLa reconstruction du fichier ISO a %cchou%c : ses tables ne correspondent pas.\n",
-                                kEAcute, kEAcute);
+        // A step that does not fit: another copy of the disc, or tables that are wrong for it.
+        platform::consolePrintf("\n\nLa reconstruction du fichier ISO a %cchou%c : les tables de ce programme ne "
+                                "correspondent pas %c votre fichier ISO.\n"
+                                "V%crifiez son CRC32 (voir \"Les images accept%ces\" dans LISEZMOI.txt) ; "
+                                "s'il est le bon, pr%cvenez l'%cquipe de traduction.\n",
+                                kEAcute, kEAcute, kAGrave, kEAcute, kEAcute, kEAcute, kEAcute);
         return;
     case RebuildFailure::ReadSource:
     case RebuildFailure::None:
@@ -141,5 +163,8 @@ void printRebuildFailure(RebuildFailure failure, const char* imageDisplayName) {
 }
 
 void printInterrupted() {
-    platform::consolePrintf("\n\nLe patchage a %ct%c interrompu.\n", kEAcute, kEAcute);
+    platform::consolePrintf("\n\nLe patchage a %ct%c interrompu.\n"
+                            "Votre fichier ISO n'a pas %ct%c modifi%c et les fichiers que le patchage avait "
+                            "commenc%cs ont %ct%c effac%cs. Pour recommencer, relancez le patcheur.\n",
+                            kEAcute, kEAcute, kEAcute, kEAcute, kEAcute, kEAcute, kEAcute, kEAcute, kEAcute);
 }

@@ -3,10 +3,13 @@
 
     check_release.py CHECK --version V --dist DIR --fixtures DIR --scratch DIR
 
-package      runs tools/package.sh into DIST, with the US Elvane fixture's delta as the team's
+package      runs tools/package.sh into DIST, with the US Elvane fixture's delta as the team's, and
+             the team's contact
 contents     both archives hold exactly their files, SHA256SUMS verifies, the guide reads right
-             in Notepad; the Linux programs need only the C library and its loader, the Windows
-             programs only Windows DLLs
+             in Notepad and gives the contact, with no placeholder left (nor in the guide made
+             without a contact, which has a sentence of its own there); the Linux programs are
+             static (no interpreter, no shared library), the Windows programs import only Windows
+             DLLs
 linux        the Linux archive unpacked by tar, a US Elvane image put beside the programs: the
              French image right to the byte, with Debian's xdelta3
 windows      the same with the zip, under wine, with the wine runner's xdelta.exe
@@ -37,11 +40,10 @@ from harness import GiB, check, expect_files, expect_text  # noqa: E402
 make_release = tool("make_release")
 
 FIXTURE = "elvane-us"
-# What the Linux programs may load: the C library and the loader, nothing of the compiler's.
-LINUX_LIBRARIES = {"libc.so.6", "ld-linux-x86-64.so.2"}
-LINUX_LOADER = "/lib64/ld-linux-x86-64.so.2"
-# The C library of Ubuntu 22.04, the oldest current distribution the Linux archive serves.
-OLDEST_GLIBC = (2, 35)
+# The team's contact given to package.sh: spaces, accents and quotes to carry into both guides.
+CONTACT = "traduction@example.org ou le fil « Patch français » du forum"
+# What the guide's source holds for make_release to fill or drop: @VERSION@, @CONTACT@, markers.
+PLACEHOLDER = re.compile(r"@[A-Z_]+@")
 
 
 def archive_path(dist, version, platform):
@@ -69,7 +71,7 @@ def unpack(archive, folder):
 def package(options, context):
     source = context.fixture(FIXTURE).folder
     completed = subprocess.run(["bash", os.path.join(SOURCE_DIR, "tools", "package.sh"), "--with-delta", source,
-                                "--dist", options.dist])
+                                "--contact", CONTACT, "--dist", options.dist])
     check(completed.returncode == 0, "tools/package.sh ended with status %d" % completed.returncode)
 
 
@@ -89,17 +91,25 @@ def guide(folder):
         return text.read()
 
 
+def readelf(option, path):
+    """readelf's report on `path`; it fails on a file that is not ELF."""
+    report = subprocess.run(["readelf", "-W", option, path], stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    check(report.returncode == 0, "readelf %s %s:\n%s" % (option, path, report.stdout.decode()))
+    return report.stdout.decode()
+
+
 def check_linux_program(path):
+    """Runs on any x86-64 Linux: no program interpreter to find, no shared library to load."""
+    name = os.path.basename(path)
     check(os.access(path, os.X_OK), "%s is not executable once unpacked" % path)
-    dynamic = subprocess.run(["readelf", "-d", path], stdout=subprocess.PIPE, check=True).stdout.decode()
-    needed = set(re.findall(r"\(NEEDED\)\s+Shared library: \[([^\]]+)\]", dynamic))
-    check(needed and needed <= LINUX_LIBRARIES, "%s needs %s" % (os.path.basename(path), sorted(needed)))
-    headers = subprocess.run(["readelf", "-l", path], stdout=subprocess.PIPE, check=True).stdout.decode()
-    check("[Requesting program interpreter: %s]" % LINUX_LOADER in headers, "%s asks for another loader" % path)
-    symbols = subprocess.run(["objdump", "-T", path], stdout=subprocess.PIPE, check=True).stdout.decode()
-    newest = max(tuple(int(part) for part in version.split(".")) for version in re.findall(r"GLIBC_([0-9.]+)", symbols))
-    check(newest <= OLDEST_GLIBC, "%s needs the C library %s" % (os.path.basename(path), ".".join(map(str, newest))))
-    print("%s needs %s, C library %s" % (os.path.basename(path), ", ".join(sorted(needed)), ".".join(map(str, newest))))
+    header = readelf("-h", path)
+    check(re.search(r"Machine:\s+Advanced Micro Devices X86-64", header), "%s is not an x86-64 program" % name)
+    segments = readelf("-l", path)
+    check("Program Headers:" in segments, "readelf shows no program header of %s" % name)
+    check(not re.search(r"^\s*INTERP\s", segments, re.M), "%s asks for a program interpreter" % name)
+    needed = re.findall(r"\(NEEDED\)\s+Shared library: \[([^\]]+)\]", readelf("-d", path))
+    check(not needed, "%s needs %s" % (name, sorted(needed)))
+    print("%s: static, no interpreter, no shared library" % name)
 
 
 def contents(options, context):
@@ -120,6 +130,15 @@ def contents(options, context):
           "the two guides differ in more than line ends")
     text = linux_guide.decode("utf-8")
     check("version %s" % options.version in text and "français" in text, "the guide lacks its version or accents")
+    for platform, folder in folders.items():
+        check(CONTACT.encode("utf-8") in guide(folder), "the %s guide does not give the team's contact" % platform)
+    # A release made without a contact keeps a sentence of its own there, and neither gives a placeholder.
+    without = make_release.guide_text(options.version, make_release.PLATFORMS["linux-x86_64"]).decode("utf-8")
+    for made, guide_text in (("with", text), ("without", without)):
+        left = PLACEHOLDER.findall(guide_text)
+        check(not left, "the guide made %s a contact still holds %s" % (made, sorted(set(left))))
+    check(set(without.splitlines()) - set(text.splitlines()),
+          "the guide made without a contact has no sentence of its own")
     for program in make_release.PROGRAMS:
         check_linux_program(os.path.join(folders["linux-x86_64"], program))
         try:

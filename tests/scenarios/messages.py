@@ -40,8 +40,11 @@ def failure(image_display):
 NO_US_DELTA = "Unable to find the US->FR xdelta patch file.\n"
 NO_EU_DELTA = "Unable to find the EU->FR xdelta patch file.\n"
 CANNOT_CREATE_TEMPORARY = "Impossible de créer le fichier ISO temporaire.\n"
-INTERRUPTED = "\n\nLe patchage a été interrompu.\n"
-WRITE_FAILED = "\n\nImpossible d'écrire le fichier ISO temporaire : le disque est peut-être plein.\n"
+INTERRUPTED = ("\n\nLe patchage a été interrompu.\nVotre fichier ISO n'a pas été modifié et les fichiers que le "
+               "patchage avait commencés ont été effacés. Pour recommencer, relancez le patcheur.\n")
+WRITE_FAILED = ("\n\nImpossible d'écrire le fichier ISO temporaire : le disque est peut-être plein.\n"
+                "Libérez de la place sur le disque de votre fichier ISO, ou déplacez tout le dossier du programme sur "
+                "un autre disque, puis relancez le patcheur.\n")
 
 
 def no_decoder(decoder, folder):
@@ -50,8 +53,9 @@ def no_decoder(decoder, folder):
 
 
 def write_protected(folder):
-    return ("Le dossier \"%s\" est protégé en écriture.\nPlacez le fichier ISO et le patch dans un dossier où vous "
-            "pouvez écrire, puis relancez le patcheur.\n" % folder)
+    return ("Le dossier \"%s\" est protégé en écriture.\nCopiez le programme, le fichier ISO et les fichiers du patch "
+            "dans un dossier où vous pouvez écrire (par exemple C:\\Jeux sous Windows), puis lancez le programme "
+            "depuis ce dossier.\n" % folder)
 
 
 def checking(image_display):
@@ -71,12 +75,16 @@ def other_dump(image_display, version, crc, published):
     """After a failed stage: the image is another dump than the published one of `version`."""
     return (checking(image_display)
             + "\nCRC32 du fichier : %08X\nCRC32 attendu pour la version %s : %08X\n" % (crc, version, published)
-            + "Votre fichier ISO est un autre dump du jeu : le patch a besoin de l'ISO de la version %s dont le CRC32 "
-            "est %08X.\n" % (version, published))
+            + "Votre fichier ISO n'est pas la copie attendue : le patch a besoin de l'ISO de la version %s dont le "
+            "CRC32 est %08X.\n" % (version, published)
+            + "Refaites une copie exacte de votre disque, jusqu'à obtenir ce CRC32 : voir \"Les images acceptées\" "
+            "dans LISEZMOI.txt.\n")
 
 
 def not_enough_space(folder, needed, free):
     def grouped(count):
         return "{:,}".format(count).replace(",", " ")
-    return ("Pas assez d'espace libre dans le dossier \"%s\".\nIl faut %s octets, il n'y en a que %s.\n"
-            % (folder, grouped(needed), grouped(free)))
+    return ("Pas assez d'espace libre sur le disque qui contient le dossier \"%s\".\n"
+            "Il faut %s octets libres, il n'y en a que %s.\n"
+            "Libérez de la place sur ce disque, ou déplacez tout le dossier du programme sur un autre disque, puis "
+            "relancez le patcheur.\n" % (folder, grouped(needed), grouped(free)))

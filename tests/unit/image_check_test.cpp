@@ -42,8 +42,9 @@ TEST(ImageCrc32Report, TheImagesCrc32StandsBesideThePublishedOneWithWhatThePlaye
          "et le programme " + decoder + ".\n"},
         {"dump 462", European, 0xC24E9D06u, ImageCheck::OtherDump,
          "\nCRC32 du fichier : 00F05068\nCRC32 attendu pour la version EU : C24E9D06\n"
-         "Votre fichier ISO est un autre dump du jeu : le patch a besoin de l'ISO de la version EU dont le CRC32 "
-         "est C24E9D06.\n"},
+         "Votre fichier ISO n'est pas la copie attendue : le patch a besoin de l'ISO de la version EU dont le CRC32 "
+         "est C24E9D06.\nRefaites une copie exacte de votre disque, jusqu'\u00e0 obtenir ce CRC32 : voir "
+         "\"Les images accept\u00e9es\" dans LISEZMOI.txt.\n"},
     };
     for (const Case& c : cases) {
         MemorySource image(Bytes(c.bytes, c.bytes + strlen(c.bytes)));
@@ -94,7 +95,9 @@ TEST(ImageCrc32Report, AFullSizeReadShowsItsProgressAndStopsWhenInterruptedOrUnr
     testing::internal::CaptureStdout();
     EXPECT_EQ(check(unreadable), ImageCheck::Unreadable);
     EXPECT_EQ(withoutProgress(testing::internal::GetCapturedStdout()),
-              kHeading + "\n\nImpossible de lire le fichier ISO suivant : game.iso\n");
+              kHeading + "\n\nImpossible de lire le fichier ISO suivant : game.iso\n"
+                         "V\u00e9rifiez que le disque qui le contient est bien branch\u00e9 et sans erreurs, puis "
+                         "relancez le patcheur.\n");
 
     StoppingSource interrupted(kSize, 2, true);
     testing::internal::CaptureStdout();
