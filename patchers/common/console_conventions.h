@@ -10,6 +10,8 @@ constexpr int kEGrave = 138;      // è
 constexpr int kOCircumflex = 147; // ô
 constexpr int kUCircumflex = 150; // û
 constexpr int kUGrave = 151;      // ù
+constexpr int kLeftQuote = 174;   // «
+constexpr int kRightQuote = 175;  // »
 
 // Rewrites the progress line in place with the percentage, printed without decimals.
 void printProgress(double percent);

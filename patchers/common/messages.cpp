@@ -37,6 +37,37 @@ void printNotFound(const char* line, const ReleaseSignature* signatures) {
                             static_cast<unsigned>(signatures[US].crc32), static_cast<unsigned>(signatures[European].crc32));
 }
 
+void printStartedInsideArchive(const char* folder) {
+    platform::consolePrintf("\nLe programme a %ct%c lanc%c depuis l'int%crieur d'une archive (\"%s\").\n"
+                            "Extrayez d'abord toute l'archive (clic droit sur le fichier, %c Extraire tout %c), "
+                            "puis lancez le programme depuis le dossier extrait.\n",
+                            kEAcute, kEAcute, kEAcute, kEAcute, folder, kLeftQuote, kRightQuote);
+}
+
+void printOtherFormats(const char* const* names, const OtherFormat* kinds, int count) {
+    platform::consolePrintf("\nAucune image .iso n'a %ct%c trouv%ce, mais ces fichiers peuvent contenir votre jeu :\n", kEAcute,
+                            kEAcute, kEAcute);
+    for (int i = 0; i < count; ++i) {
+        switch (kinds[i]) {
+        case OtherFormat::Archive:
+            platform::consolePrintf("- \"%s\" est une archive : extrayez-en l'image .iso dans ce dossier.\n", names[i]);
+            break;
+        case OtherFormat::CompressedImage:
+            platform::consolePrintf("- \"%s\" est une image compress%ce : reconvertissez-la en .iso avec l'outil qui l'a "
+                                    "faite.\n",
+                                    names[i], kEAcute);
+            break;
+        case OtherFormat::OtherImage:
+        case OtherFormat::None:
+            platform::consolePrintf("- \"%s\" est une image d'un autre format, qui n'est pas accept%ce : refaites une "
+                                    "copie .iso de votre disque.\n",
+                                    names[i], kEAcute);
+            break;
+        }
+    }
+    platform::consolePrintf("Voyez la partie 3 de LISEZMOI.txt.\n");
+}
+
 void printCannotOpen(const char* imageDisplayName) {
     platform::consolePrintf("Impossible d'ouvrir le fichier ISO suivant : %s\n", imageDisplayName);
 }

@@ -9,6 +9,14 @@
 // What a patcher says when no image of its game is found: the game's own line, then the size and
 // the CRC32 of each of its releases, US first.
 void printNotFound(const char* line, const ReleaseSignature* signatures);
+
+// What a file found instead of an image is, for the hint that follows the not-found message.
+enum class OtherFormat { None, Archive, CompressedImage, OtherImage };
+// After the not-found message: the program was started inside `folder`, an archive viewer's copy.
+void printStartedInsideArchive(const char* folder);
+// After the not-found message: files that may hold the game in another format, by their display
+// name, and what to do with each kind.
+void printOtherFormats(const char* const* names, const OtherFormat* kinds, int count);
 void printCannotOpen(const char* imageDisplayName);
 // "Version US détectée" or "Version européenne détectée", with the image's display name.
 void printRecognised(Release release, const char* imageDisplayName);

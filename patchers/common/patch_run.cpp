@@ -10,6 +10,7 @@
 #include "patchers/common/image_check.h"
 #include "patchers/common/recognition.h"
 #include "patchers/common/run_system.h"
+#include "platform/directory_walk.h"
 
 namespace {
 
@@ -29,6 +30,36 @@ private:
     std::unique_ptr<ImageSink> file_;
     RunSystem& system_;
 };
+
+// Files that may hold the game in another form, and what each is: said after the not-found message.
+struct OtherFormatExtension {
+    const char* extension;
+    OtherFormat kind;
+};
+const OtherFormatExtension kOtherFormats[] = {
+    {"7z", OtherFormat::Archive},          {"rar", OtherFormat::Archive},         {"zip", OtherFormat::Archive},
+    {"gz", OtherFormat::Archive},          {"chd", OtherFormat::CompressedImage}, {"cso", OtherFormat::CompressedImage},
+    {"zso", OtherFormat::CompressedImage}, {"ecm", OtherFormat::CompressedImage}, {"bin", OtherFormat::OtherImage},
+    {"mdf", OtherFormat::OtherImage},      {"nrg", OtherFormat::OtherImage},      {"img", OtherFormat::OtherImage},
+};
+constexpr int kMostOtherFormatsNamed = 3;
+
+OtherFormat otherFormatOf(const char* name) {
+    for (const OtherFormatExtension& format : kOtherFormats) {
+        if (platform::matchesExtension(name, format.extension, platform::ExtensionRule::AfterLastDot)) return format.kind;
+    }
+    return OtherFormat::None;
+}
+
+// Whether a folder is one that an archive viewer makes for a program run from inside an archive:
+// named as the archive ("Temp1_frpatch.zip" is Windows' own), or as 7-Zip's and WinRAR's copies.
+bool isArchiveCopy(const char* folder) {
+    static const char* const kArchiveEnds[] = {"zip", "7z", "rar"};
+    for (const char* end : kArchiveEnds) {
+        if (platform::matchesExtension(folder, end, platform::ExtensionRule::AfterLastInnerDot)) return true;
+    }
+    return strncmp(folder, "7zO", 3) == 0 || strncmp(folder, "Rar$EX", 6) == 0;
+}
 
 // The folder of a full path, without its last separator unless it is a root ("/", "D:\").
 void folderOf(const char* path, char* folder) {
@@ -66,6 +97,7 @@ private:
     bool rebuild();
     bool runStages();
     void checkImage(const char* deltaName);
+    void adviseAfterNotFound();
     // Removes an artefact; one that stays (Windows: still held) is tried again at the end.
     void remove(int artefact) { made_[artefact] = !system_.removeFile(artefacts_.paths[artefact]); }
     void clearArtefacts() {
@@ -134,7 +166,36 @@ bool PatchRun::findImage() {
         return true;
     }
     printNotFound(game_.notFoundLine, game_.signatures);
+    adviseAfterNotFound();
     return false;
+}
+
+// What players most often meet when their image is not found: a program started from inside an
+// archive, whose viewer copied it alone into a folder of its own; or the game kept in another form.
+void PatchRun::adviseAfterNotFound() {
+    char folders[kPathBufferSize];
+    strcpy(folders, startDirectory_);
+    const char* archive = nullptr;
+    for (char* name = strtok(folders, "/\\"); name; name = strtok(nullptr, "/\\")) {
+        if (isArchiveCopy(name)) archive = name;
+    }
+    if (archive) printStartedInsideArchive(archive);
+
+    char path[kPathBufferSize];
+    char names[kMostOtherFormatsNamed][kPathBufferSize];
+    const char* shown[kMostOtherFormatsNamed];
+    OtherFormat kinds[kMostOtherFormatsNamed];
+    int count = 0;
+    // The walk is run to its end, which leaves the start directory current again.
+    while (system_.nextFile(path, "*")) {
+        const char* name = strrchr(path, platform::kPathSeparator);
+        const OtherFormat kind = otherFormatOf(name ? name + 1 : path);
+        if (kind == OtherFormat::None || count == kMostOtherFormatsNamed) continue;
+        makeDisplayName(path, startDirectory_, names[count]);
+        shown[count] = names[count];
+        kinds[count++] = kind;
+    }
+    if (count > 0) printOtherFormats(shown, kinds, count);
 }
 
 // The release's delta file, searched below the start by its prefix; a release without a prefix

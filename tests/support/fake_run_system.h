@@ -65,7 +65,7 @@ public:
             const size_t dot = candidate.rfind('.');
             std::string found = dot == std::string::npos ? "" : candidate.substr(dot + 1);
             for (char& letter : found) letter = static_cast<char>(tolower(letter));
-            if (found == extension) {
+            if (found == extension || strcmp(extension, "*") == 0) {
                 strcpy(path, candidate.c_str());
                 return true;
             }

@@ -213,14 +213,62 @@ TEST(PatchRun, EachOutcomeLeavesItsFilesAndSaysWhatHappened) {
         }
         EXPECT_EQ(left, c.files) << c.what;
         // The player's image is closed while the prompt waits: on Windows it can then be moved.
-        if (!c.log.empty() && c.log.back() == "key") EXPECT_EQ(system.openImagesAtKey, 0) << c.what;
+        if (!c.log.empty() && c.log.back() == "key") {
+            EXPECT_EQ(system.openImagesAtKey, 0) << c.what;
+        }
         size_t at = 0;
         for (const std::string& line : c.told) {
             const size_t found = told.find(line, at);
             EXPECT_NE(found, std::string::npos) << c.what << ": not told \"" << line << "\" in order:\n" << told;
             if (found != std::string::npos) at = found + line.size();
         }
-        if (c.told.front() != interrupted) EXPECT_EQ(told.find(interrupted), std::string::npos) << c.what;
+        if (c.told.front() != interrupted) {
+            EXPECT_EQ(told.find(interrupted), std::string::npos) << c.what;
+        }
+    }
+}
+
+// The whole not-found message stands as it is; what players most often meet follows it: the
+// program started from inside an archive, or the game kept in another form.
+TEST(PatchRun, HintsFollowTheWholeNotFoundMessage) {
+    TinyGame tiny;
+    char crcs[64];
+    snprintf(crcs, sizeof crcs, "%08X pour la version US.\n%08X pour la version EU.\n", tiny.signatures[US].crc32,
+             tiny.signatures[European].crc32);
+    const std::string notFound = "\n**** Test \u00e7 ****\nImpossible de trouver le fichier ISO de Test.\n\n"
+                                 "La taille du fichier doit \u00eatre la suivante :\n4 096 octets pour la version US.\n"
+                                 "6 144 octets pour la version EU.\n\nLe CRC32 doit \u00eatre le suivant :\n" +
+                                 std::string(crcs);
+    const std::string closing = "\nAppuyez sur n'importe quelle touche pour quitter le programme.";
+    const std::string zipView =
+        "\nLe programme a \u00e9t\u00e9 lanc\u00e9 depuis l'int\u00e9rieur d'une archive (\"Temp1_frpatch-1.0.0-windows-x64.zip\").\n"
+        "Extrayez d'abord toute l'archive (clic droit sur le fichier, \u00ab Extraire tout \u00bb), puis lancez le programme "
+        "depuis le dossier extrait.\n";
+    const std::string otherFormats =
+        "\nAucune image .iso n'a \u00e9t\u00e9 trouv\u00e9e, mais ces fichiers peuvent contenir votre jeu :\n"
+        "- \"Elvane (USA).7z\" est une archive : extrayez-en l'image .iso dans ce dossier.\n"
+        "- \"Elvane.CHD\" est une image compress\u00e9e : reconvertissez-la en .iso avec l'outil qui l'a faite.\n"
+        "- \"sub/disc.bin\" est une image d'un autre format, qui n'est pas accept\u00e9e : refaites une copie .iso de "
+        "votre disque.\nVoyez la partie 3 de LISEZMOI.txt.\n";
+    struct Case {
+        const char* what;
+        std::string start;
+        std::vector<std::string> files;
+        std::string hints;
+    };
+    const Case cases[] = {
+        {"nothing but notes", "/jeux", {"notes.txt", "readme"}, ""},
+        {"Windows' zip view", "/tmp/Temp1_frpatch-1.0.0-windows-x64.zip/frpatch-1.0.0-windows-x64", {}, zipView},
+        {"the game kept in other forms, the first three named", "/jeux",
+         {"Elvane (USA).7z", "Elvane.CHD", "notes.txt", "sub/disc.bin", "zz.img"}, otherFormats},
+    };
+    for (const Case& c : cases) {
+        FakeRunSystem system;
+        system.start = c.start;
+        for (const std::string& name : c.files) system.files[c.start + "/" + name] = Bytes(16, 'x');
+        testing::internal::CaptureStdout();
+        runPatcher(tiny.game, system);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), notFound + c.hints + closing) << c.what;
     }
 }
 
