@@ -21,28 +21,15 @@ import sys
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 sys.path.insert(0, os.path.join(ROOT, "tests"))
+sys.path.insert(0, os.path.join(ROOT, "tests", "scenarios"))
 
 from fixtures import elvane, images, registry, velmora  # noqa: E402
 from fixtures.releases import VELMORA_FR_SIZE  # noqa: E402
+from harness import SKIPPED, Failure, GiB, Skip, check  # noqa: E402
 
-SKIPPED = 77
-GiB = 2 ** 30
 # The proof's European run holds two full images at once, and the check's own run two more.
 DISK_NEEDED = 7 * GiB
 VCDIFF_MAGIC = b"\xd6\xc3\xc4\x00"
-
-
-class Failure(Exception):
-    pass
-
-
-class Skip(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
 
 
 # game: (fixtures, the release folder's files before the run (older delta of the game first),
