@@ -171,9 +171,10 @@ def elvane_eu_exact_bytes(context):
 
 @scenario("windows_elvane_eu_decoder_holds_temporary_image", disk=6 * GiB, runners=("wine",))
 def elvane_eu_decoder_holds_temporary_image(context):
-    """The decoder still holds the temporary image (shared for reading only, as xdelta3 holds its
-    source) when the patcher first tries to remove it after success: the patcher tries again until
-    the decoder lets go, and no temporary image is left."""
+    """The temporary image is still held (shared for reading only, as xdelta3 holds its source) when
+    the patcher first tries to remove it after success: the decoder has ended, but another program
+    holds the image for a moment, as an antivirus may. The patcher tries again until it lets go,
+    and no temporary image is left."""
     folder = context.scratch(6 * GiB)
     place_eu(context, folder, ("game.iso",))
     result = context.run("frpatch_elvane", folder, hold_source=os.path.join(folder, "game_temp.iso"))

@@ -10,6 +10,9 @@
                    in s, such as -fs) is then held open as xdelta3 holds it, shared for reading
                    only, from before the real decoder starts until a file "release" appears in
                    that folder; the file "ended" is made there when the real decoder has ended.
+                   From then on the hold is another program's, as an antivirus scanning the file
+                   would hold it: this launcher ends with the decoder, and a copy of it started
+                   as "xdelta.exe --hold SOURCE FOLDER" keeps the file open until the release.
    Built for Windows by the runner; it never lies in a folder of a scenario after its run. */
 #include <stdio.h>
 #include <stdlib.h>
@@ -64,7 +67,37 @@ static int fileExists(const char* folder, const char* name) {
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
+/* The holder: opens the source as the launcher did, says so, and keeps it until the release. */
+static int holdUntilRelease(const char* source, const char* holdFolder) {
+    HANDLE held = CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (held == INVALID_HANDLE_VALUE) return 2;
+    makeFile(holdFolder, "holding");
+    while (!fileExists(holdFolder, "release")) Sleep(10);
+    CloseHandle(held);
+    return 0;
+}
+
+/* Starts the holder, and waits until it holds the source. */
+static int handOverHold(const char* source, const char* holdFolder) {
+    char self[MAX_PATH];
+    if (!GetModuleFileNameA(NULL, self, sizeof self)) return 0;
+    char commandLine[3 * MAX_PATH + 32];
+    snprintf(commandLine, sizeof commandLine, "\"%s\" --hold \"%s\" \"%s\"", self, source, holdFolder);
+    STARTUPINFOA startup;
+    memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(self, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) return 0;
+    CloseHandle(process.hThread);
+    while (!fileExists(holdFolder, "holding")) {
+        if (WaitForSingleObject(process.hProcess, 10) == WAIT_OBJECT_0) break;
+    }
+    CloseHandle(process.hProcess);
+    return fileExists(holdFolder, "holding");
+}
+
 int main(int argc, char** argv) {
+    if (argc == 4 && strcmp(argv[1], "--hold") == 0) return holdUntilRelease(argv[2], argv[3]);
     const char* real = setting("DECODER_REAL");
     logArguments(setting("DECODER_LOG"), argc, argv);
     const char* holdFolder = getenv("DECODER_HOLD");
@@ -99,8 +132,11 @@ int main(int argc, char** argv) {
     CloseHandle(process.hProcess);
 
     if (held != INVALID_HANDLE_VALUE) {
+        if (!handOverHold(sourceArgument(argc, argv), holdFolder)) {
+            fprintf(stderr, "decoder_launcher: cannot hand the hold of the source over\n");
+            return 2;
+        }
         makeFile(holdFolder, "ended");
-        while (!fileExists(holdFolder, "release")) Sleep(10);
         CloseHandle(held);
     }
     return (int)status;
