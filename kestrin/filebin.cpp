@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "kestrin/error.h"
+#include "platform/library_path.h"
 #include "platform/platform.h"
 
 namespace Kestrin {

@@ -6,6 +6,7 @@
 #include "kestrin/console.h"
 #include "kestrin/error.h"
 #include "kestrin/filebin.h"
+#include "platform/library_path.h"
 #include "platform/platform.h"
 
 namespace Kestrin {

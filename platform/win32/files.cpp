@@ -128,12 +128,4 @@ bool freeSpace(const char* folder, uint64_t& bytes) {
     return true;
 }
 
-std::string systemPath(const char* libraryPath) {
-    return libraryPath ? libraryPath : "";
-}
-
-std::string libraryPath(const char* systemPath) {
-    return systemPath;
-}
-
 }  // namespace platform
