@@ -47,11 +47,6 @@ bool endsWithCaseless(const std::string& text, const std::string& end) {
     return text.size() >= end.size() && strcasecmp(text.c_str() + text.size() - end.size(), end.c_str()) == 0;
 }
 
-std::string baseName(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // A folder of the run's own, removed with everything in it when the run ends, however it ends.
 class ScratchFolder {
 public:
@@ -282,7 +277,7 @@ bool DeltaMaking::prepareScratch() {
         needed = std::max(needed, bytesNeeded(game_.releases[release]));
     }
     uint64_t free = 0;
-    if (freeBytes(scratch_.path(), free) && free < needed) {
+    if (platform::freeSpace(scratch_.path().c_str(), free) && free < needed) {
         return fail(formatText("%s has %s free, and making and proving the deltas needs %s there: free some space, or give "
                                "--scratch a folder on another disk (on the file system of the images)",
                                request_.scratchParent.c_str(), sizeText(free).c_str(), sizeText(needed).c_str()));
@@ -448,7 +443,7 @@ bool DeltaMaking::prove(Release release) {
     run.folder = folder;
     run.onOutput = [&](const char* bytes, size_t count) {
         said.append(bytes, count);
-        const int shown = lastProgress(said.size() > 64 ? said.substr(said.size() - 64) : said);
+        const int shown = lastProgress(said);
         if (shown >= 0) progress_.share(shown / 100.0);
     };
     const double started = now();

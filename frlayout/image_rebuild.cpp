@@ -2,7 +2,6 @@
 #include "frlayout/image_rebuild.h"
 
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,26 +14,6 @@
 #include "platform/platform.h"
 
 namespace {
-
-// The rebuilt image, which takes no more bytes once frlayout is interrupted.
-class InterruptibleSink final : public ImageSink {
-public:
-    explicit InterruptibleSink(const char* path) : file_(path) {}
-    bool isOpen() const { return file_.isOpen(); }
-    void close() { file_.close(); }
-    bool append(const unsigned char* bytes, uint32_t count) override {
-        return !platform::interrupted() && file_.append(bytes, count);
-    }
-
-private:
-    FileImageSink file_;
-};
-
-std::string folderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 std::string failureText(RebuildFailure failure, const std::string& europeanPath, const std::string& outPath) {
     switch (failure) {
@@ -68,7 +47,7 @@ bool rebuildEuropeanImage(const Title& title, const std::string& europeanPath, c
     }
     const uint64_t size = rebuiltSize(*title.plan);
     uint64_t free = 0;
-    if (freeBytes(folderOf(outPath), free) && free < size) {
+    if (platform::freeSpace(folderOf(outPath).c_str(), free) && free < size) {
         error = formatText("the rebuilt image takes %s, and %s has only %s free: free some space or write it to another disk",
                            sizeText(size).c_str(), folderOf(outPath).c_str(), sizeText(free).c_str());
         return false;
@@ -78,8 +57,7 @@ bool rebuildEuropeanImage(const Title& title, const std::string& europeanPath, c
         error = europeanPath + " cannot be opened for reading";
         return false;
     }
-    const size_t slash = outPath.rfind('/');
-    std::string temporary = folderOf(outPath) + "/." + outPath.substr(slash == std::string::npos ? 0 : slash + 1) + ".XXXXXX";
+    std::string temporary = folderOf(outPath) + "/." + baseName(outPath) + ".XXXXXX";
     const int made = mkstemp(&temporary[0]);
     if (made < 0) {
         error = "cannot create a file beside " + outPath + ": " + strerror(errno);
@@ -90,8 +68,10 @@ bool rebuildEuropeanImage(const Title& title, const std::string& europeanPath, c
     umask(mask);
     fchmod(made, 0666 & ~mask);
     close(made);
-    InterruptibleSink target(temporary.c_str());
-    RebuildContext context{source, target, static_cast<uint32_t>(size), 1};
+    FileImageSink target(temporary.c_str());
+    // The rebuilt image takes no more bytes once frlayout is interrupted.
+    StoppableSink appending(target, [] { return platform::interrupted(); });
+    RebuildContext context{source, appending, static_cast<uint32_t>(size), 1};
     context.progress = progress;
     const bool rebuilt = target.isOpen() && runRebuildPlan(*title.plan, context);
     target.close();
@@ -108,11 +88,15 @@ bool rebuildEuropeanImage(const Title& title, const std::string& europeanPath, c
     return true;
 }
 
-bool freeBytes(const std::string& folder, uint64_t& bytes) {
-    struct statvfs volume;
-    if (statvfs(folder.c_str(), &volume) != 0) return false;
-    bytes = static_cast<uint64_t>(volume.f_bavail) * volume.f_frsize;
-    return true;
+std::string folderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string baseName(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 std::string sizeText(uint64_t bytes) {

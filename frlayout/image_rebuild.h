@@ -1,4 +1,5 @@
-// The temporary image of a European patcher run, written to a file of the maintainer's choosing.
+// The temporary image of a European patcher run, written to a file of the maintainer's choosing; and the
+// path and size texts of frlayout's messages.
 #pragma once
 
 #include <string>
@@ -13,8 +14,9 @@
 bool rebuildEuropeanImage(const Title& title, const std::string& europeanPath, const std::string& outPath,
                           const RebuildProgress& progress, std::string& error);
 
-// The bytes free for this account on the file system that holds `folder`; false when unknown.
-bool freeBytes(const std::string& folder, uint64_t& bytes);
+// The folder of a path ("." for a bare name, "/" for a file at the root), and its last component.
+std::string folderOf(const std::string& path);
+std::string baseName(const std::string& path);
 
 // "2.42 GiB", "513 KiB": a byte count for people.
 std::string sizeText(uint64_t bytes);

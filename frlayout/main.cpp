@@ -56,11 +56,6 @@ void tell(const char* heading, const std::vector<std::string>& lines) {
     for (const std::string& line : lines) fprintf(stderr, "  - %s\n", line.c_str());
 }
 
-std::string baseName(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // Both images recognised, of the game asked for, the US one first.
 bool identifyPair(const Title& title, const std::string& usPath, const std::string& europeanPath) {
     ImageIdentity identities[2];
@@ -347,12 +342,6 @@ int runRebuild(int argc, char** argv) {
 bool isVersionText(const std::string& text) {
     return !text.empty() && text.size() <= 40 &&
            text.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789._-") == std::string::npos;
-}
-
-std::string folderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 void printDeltaReport(const DeltaRequest& request, const DeltaReport& report) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "platform/platform.h"
 
@@ -24,6 +25,18 @@ public:
     virtual ~ImageSink() = default;
     // Appends all `count` bytes; false when they cannot all be written.
     virtual bool append(const unsigned char* bytes, uint32_t count) = 0;
+};
+
+// A sink that takes no more bytes once `stopped` says so: the temporary image of a run that was
+// interrupted. The sink it passes appends to stays its owner's.
+class StoppableSink final : public ImageSink {
+public:
+    StoppableSink(ImageSink& sink, std::function<bool()> stopped) : sink_(sink), stopped_(std::move(stopped)) {}
+    bool append(const unsigned char* bytes, uint32_t count) override { return !stopped_() && sink_.append(bytes, count); }
+
+private:
+    ImageSink& sink_;
+    std::function<bool()> stopped_;
 };
 
 // An image file opened once for reading, shared with other readers, and closed with the object.

@@ -18,19 +18,6 @@ namespace {
 // where they do.
 constexpr char kProbeSuffix[] = "_probe.tmp";
 
-// The temporary image, which takes no more bytes once the run is interrupted.
-class TemporaryImage final : public ImageSink {
-public:
-    TemporaryImage(std::unique_ptr<ImageSink> file, RunSystem& system) : file_(std::move(file)), system_(system) {}
-    bool append(const unsigned char* bytes, uint32_t count) override {
-        return !system_.interrupted() && file_->append(bytes, count);
-    }
-
-private:
-    std::unique_ptr<ImageSink> file_;
-    RunSystem& system_;
-};
-
 // Files that may hold the game in another form, and what each is: said after the not-found message.
 struct OtherFormatExtension {
     const char* extension;
@@ -273,7 +260,8 @@ bool PatchRun::rebuild() {
         return false;
     }
     made_[Artefacts::kTemporary] = true;
-    TemporaryImage temporary(std::move(file), system_);
+    // The temporary image takes no more bytes once the run is interrupted.
+    StoppableSink temporary(*file, [this] { return system_.interrupted(); });
     RebuildContext context{*image_, temporary, release_->rebuildProgressTotal, release_->rebuildStageDivisor};
     context.progress = printProgress;
     if (runRebuildPlan(*release_->rebuild, context)) return true;
